@@ -1,0 +1,87 @@
+// Writing a tag's ID, delay, mode, power and period (0xE1). The tag is
+// addressed by the serial number the last tag poll reported.
+#include "app/frmSerial.h"
+#include "commands/reader/messages.h"
+#include "protocol/conversions.h"
+#include "protocol/frame.h"
+#include "ui/dialogs.h"
+#include "ui_frmSerial.h"
+
+#include <limits>
+
+namespace {
+
+bool fitsInt32(const std::optional<qint64> &v)
+{
+    return v && *v >= std::numeric_limits<qint32>::min() && *v <= std::numeric_limits<qint32>::max();
+}
+
+constexpr quint8 TagParamsLength = 0x0E; // data bytes after this one, checksum excluded
+
+} // namespace
+
+void frmSerial::SetModesMetki_Click()
+{
+    wrs.clear();
+
+    const auto address = currentAddress();
+    if (!address) {
+        dialogs_.message(msg::noAddress());
+        ui->CmdBoxText->setText(proto::hexDump(wrs, QLatin1Char(' ')));
+        return;
+    }
+
+    // Every refusal leaves nothing pending. The checks run in this order and
+    // only the first failing one is reported.
+    const auto refuse = [this](const QString &text) {
+        dialogs_.message(text);
+        wrs.clear();
+    };
+
+    const auto serial = proto::parseInteger(ui->SerNumMetki->text());
+    const auto mode = proto::parseInteger(ui->ModeMetki->text());
+    const auto delay = proto::parseInteger(ui->IntervalMetki->text());
+    const auto power = proto::parseInteger(ui->PowerMetki->text());
+    // Serial numbers are unsigned 32-bit: tags with the top bit set exist.
+    const bool serialFits = serial && *serial <= std::numeric_limits<quint32>::max()
+                            && *serial >= std::numeric_limits<qint32>::min();
+    if (!serialFits || !fitsInt32(mode) || !fitsInt32(delay) || !fitsInt32(power))
+        return refuse(msg::range2000000());
+    if (*mode > 255 || *serial < 0)
+        return refuse(msg::range2000000());
+
+    const proto::HexBytes id = proto::HexStr2Dig(ui->ID_Metki->text());
+    if (id.error == proto::HexError::TooLong)
+        return refuse(msg::idTooLong());
+    if (id.error == proto::HexError::NotHex)
+        return refuse(msg::idNotHex());
+
+    if (*delay < 0)
+        return refuse(msg::range2000000());
+    // The delay travels in two bytes: a larger value would reach the tag as
+    // another number than the one typed.
+    if (*delay > 65535)
+        return refuse(QStringLiteral("Введите число в диапазоне 0....65535"));
+    if (*mode < 0 || *power < 0 || *power > 255)
+        return refuse(msg::range2000000());
+    if (*power == 0)
+        return refuse(QStringLiteral("Значение мощности не может быть нулевым"));
+
+    const auto period = proto::parseInteger(ui->sleep_time->text());
+    if (!period || *period < -32768 || *period > 32767)
+        return refuse(msg::range2000000());
+    if (*period == 0)
+        return refuse(QStringLiteral("Значение периода не может быть нулевым"));
+    if (*period < 0)
+        return refuse(msg::range2000000());
+
+    QByteArray data(1, char(TagParamsLength));
+    data += proto::bigEndian32(quint32(*serial));
+    data += id.bytes;
+    data += proto::bigEndian16(quint16(*delay));
+    data.append(char(*mode));
+    data.append(char(*power));
+    data += proto::bigEndian16(quint16(*period));
+    wrs = proto::buildRequest(*address, 0xE1, data);
+    ui->CmdBoxText->setText(proto::hexDump(wrs, QLatin1Char(' ')));
+}

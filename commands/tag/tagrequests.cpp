@@ -1,0 +1,47 @@
+// Requests a reader passes on to a tag: the tag poll (0xE0) and the tag
+// parameter read (0xE3).
+#include "app/frmSerial.h"
+#include "commands/reader/messages.h"
+#include "protocol/conversions.h"
+#include "protocol/frame.h"
+#include "ui/dialogs.h"
+#include "ui_frmSerial.h"
+
+namespace {
+// The poll carries this number in place of a real tag's; whichever tag is
+// in the field answers.
+constexpr quint32 TagPollNumber = 0x7A7A7A7A;
+} // namespace
+
+void frmSerial::CMD_zapros_metki(quint32 SerialN, quint8 cmdd)
+{
+    wrs.clear();
+    wrs = form_zaprosa(proto::bigEndian32(SerialN), cmdd);
+    PrintToWin(wrs);
+}
+
+void frmSerial::Find_metki_Click()
+{
+    if (!currentAddress())
+        return;
+    CMD_zapros_metki(TagPollNumber, 0xE0);
+}
+
+void frmSerial::ReadParamMetki_Click()
+{
+    // The tag to read is the one last heard.
+    const proto::HexNumber tag = proto::hexToNumber(ui->outID->text());
+    switch (tag.error) {
+    case proto::HexError::TooLong:
+        dialogs_.message(msg::idTooLong());
+        return;
+    case proto::HexError::NotHex:
+        dialogs_.message(msg::idNotHex());
+        return;
+    case proto::HexError::None:
+        break;
+    }
+    CMD_zapros_metki(tag.value, 0xE3);
+    if (!wrs.isEmpty())
+        tag_read = 1;
+}

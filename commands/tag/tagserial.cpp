@@ -1,0 +1,38 @@
+// Giving the tag last heard a new serial number (0xE2). The tag is addressed
+// by the ID the last tag reply reported.
+#include "app/frmSerial.h"
+#include "commands/reader/messages.h"
+#include "protocol/conversions.h"
+#include "protocol/frame.h"
+#include "ui/dialogs.h"
+#include "ui_frmSerial.h"
+
+void frmSerial::InstSN_Click()
+{
+    wrs.clear();
+    const QString answer = dialogs_.inputBox(QStringLiteral("Введите серийный номер метки"),
+                                             QStringLiteral("Ввод серийного номера метки"),
+                                             QStringLiteral("0"));
+    if (answer.isEmpty())
+        return;
+
+    const auto address = currentAddress();
+    if (!address) {
+        dialogs_.message(msg::noAddress());
+        out_win(wrs);
+        return;
+    }
+    const proto::HexBytes id = proto::HexStr2Dig(ui->outID->text());
+    if (id.error != proto::HexError::None) {
+        dialogs_.message(id.error == proto::HexError::TooLong ? msg::idTooLong() : msg::idNotHex());
+        out_win(wrs);
+        return;
+    }
+    const auto serial = proto::parseInteger(answer);
+    if (!serial || *serial < 0 || *serial > 2000000) {
+        dialogs_.message(msg::range2000000());
+        return;
+    }
+    wrs = proto::buildRequest(*address, 0xE2, id.bytes + proto::bigEndian32(quint32(*serial)));
+    out_win(wrs);
+}

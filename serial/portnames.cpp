@@ -1,0 +1,103 @@
+#include "serial/portnames.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#ifdef Q_OS_WIN
+#include <QSerialPortInfo>
+#endif
+
+namespace {
+
+// Numbering blocks of the operator's COMn on Linux: each block maps onto one
+// kind of tty device, counted from 0.
+struct PortBlock {
+    int first;
+    int last;
+    const char *prefix;
+};
+
+constexpr PortBlock kBlocks[] = {
+    {1, 4, "/dev/ttyS"},
+    {5, 20, "/dev/ttyUSB"},
+    {21, 30, "/dev/ttyACM"},
+};
+
+#ifndef Q_OS_WIN
+// The kernel creates ttyS0..ttyS3 whether or not a UART answers at the port
+// address; sysfs reports type 0 (PORT_UNKNOWN) for the empty ones.
+bool uartPresent(int index)
+{
+    QFile type(QStringLiteral("/sys/class/tty/ttyS%1/type").arg(index));
+    if (!type.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray value = type.readAll().trimmed();
+    return !value.isEmpty() && value != "0";
+}
+#endif
+
+} // namespace
+
+QString PortNames::devicePath(int n) const
+{
+    const auto over = overrides_.constFind(n);
+    if (over != overrides_.constEnd())
+        return over.value();
+    if (n < FirstPort || n > LastPort)
+        return QString();
+#ifdef Q_OS_WIN
+    return QStringLiteral("COM%1").arg(n);
+#else
+    for (const PortBlock &block : kBlocks) {
+        if (n >= block.first && n <= block.last)
+            return QLatin1String(block.prefix) + QString::number(n - block.first);
+    }
+    return QString();
+#endif
+}
+
+QString PortNames::devicePathForName(const QString &name) const
+{
+    if (!name.startsWith(QLatin1String("COM"), Qt::CaseInsensitive))
+        return name;
+    bool ok = false;
+    const int n = name.mid(3).toInt(&ok);
+    // Only a plain decimal number counts: "COM 7" or "COM+7" are someone's
+    // own device names.
+    if (!ok || name.size() == 3 || !name.at(3).isDigit())
+        return name;
+    const QString path = devicePath(n);
+    return path.isEmpty() ? name : path;
+}
+
+bool PortNames::exists(int n) const
+{
+    const auto over = overrides_.constFind(n);
+    if (over != overrides_.constEnd())
+        return QFileInfo::exists(over.value());
+    if (n < FirstPort || n > LastPort)
+        return false;
+#ifdef Q_OS_WIN
+    const QString name = devicePath(n);
+    const auto ports = QSerialPortInfo::availablePorts();
+    for (const QSerialPortInfo &info : ports) {
+        if (info.portName().compare(name, Qt::CaseInsensitive) == 0)
+            return true;
+    }
+    return false;
+#else
+    if (n <= kBlocks[0].last && !uartPresent(n - kBlocks[0].first))
+        return false;
+    return QFileInfo::exists(devicePath(n));
+#endif
+}
+
+void PortNames::setOverride(int n, const QString &path)
+{
+    overrides_.insert(n, path);
+}
+
+void PortNames::clearOverrides()
+{
+    overrides_.clear();
+}

@@ -1,0 +1,392 @@
+// The Qt SerialPort port layer against a real pseudo-terminal: the test plays
+// the device on the master side, the port layer opens the slave as "COM7".
+#include "serial/portnames.h"
+#include "serial/serialport.h"
+#include "ui/dialogs.h"
+
+#include <QByteArray>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTemporaryFile>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+#include <vector>
+
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+// Message boxes with their icons, recorded instead of shown.
+class RecordingDialogs : public Dialogs
+{
+public:
+    struct Box {
+        QString text;
+        Icon icon;
+        QString caption;
+    };
+    std::vector<Box> boxes;
+
+    void message(const QString &text, Icon icon, const QString &caption) override
+    {
+        boxes.push_back({text, icon, caption});
+    }
+    bool askYesNo(const QString &) override { return false; }
+    QString inputBox(const QString &, const QString &, const QString &) override
+    {
+        return QString();
+    }
+};
+
+QByteArray pattern(int size, int seed = 0)
+{
+    QByteArray bytes(size, '\0');
+    for (int i = 0; i < size; ++i)
+        bytes[i] = static_cast<char>((i * 7 + seed) & 0xFF);
+    return bytes;
+}
+
+const QString kUnavailable = QStringLiteral("Com Port COM7 недоступен. Установите нужный порт.");
+
+// ---------------------------------------------------------------------------
+// COMn -> device rule
+
+struct PathCase {
+    int n;
+    const char *path;
+};
+
+class PortNamesRule : public ::testing::TestWithParam<PathCase> {};
+
+TEST_P(PortNamesRule, MapsNumberAndNameToTheSameDevice)
+{
+    const PathCase c = GetParam();
+    PortNames names;
+    EXPECT_EQ(names.devicePath(c.n), QString::fromLatin1(c.path));
+    const QString name = QStringLiteral("COM%1").arg(c.n);
+    const QString expected = *c.path ? QString::fromLatin1(c.path) : name;
+    EXPECT_EQ(names.devicePathForName(name), expected);
+}
+
+#ifdef Q_OS_WIN
+INSTANTIATE_TEST_SUITE_P(Windows, PortNamesRule,
+                         ::testing::Values(PathCase{1, "COM1"}, PathCase{30, "COM30"},
+                                           PathCase{0, ""}, PathCase{31, ""}));
+#else
+INSTANTIATE_TEST_SUITE_P(Linux, PortNamesRule,
+                         ::testing::Values(PathCase{1, "/dev/ttyS0"}, PathCase{4, "/dev/ttyS3"},
+                                           PathCase{5, "/dev/ttyUSB0"},
+                                           PathCase{20, "/dev/ttyUSB15"},
+                                           PathCase{21, "/dev/ttyACM0"},
+                                           PathCase{30, "/dev/ttyACM9"}, PathCase{0, ""},
+                                           PathCase{31, ""}, PathCase{-1, ""}));
+#endif
+
+TEST(PortNames, OtherNamesPassUnchanged)
+{
+    PortNames names;
+    for (const char *name : {"/dev/ttyXRUSB0", "COM", "COMX", "COM 7", "COM+7", "COM31", "LPT1"})
+        EXPECT_EQ(names.devicePathForName(QString::fromLatin1(name)), QString::fromLatin1(name));
+}
+
+TEST(PortNames, OverrideWinsAndCountsOnlyWhenItsPathExists)
+{
+    QTemporaryFile device;
+    ASSERT_TRUE(device.open());
+    PortNames names;
+
+    names.setOverride(7, device.fileName());
+    EXPECT_EQ(names.devicePath(7), device.fileName());
+    EXPECT_EQ(names.devicePathForName(QStringLiteral("COM7")), device.fileName());
+    EXPECT_TRUE(names.exists(7));
+
+    names.setOverride(7, device.fileName() + QStringLiteral(".missing"));
+    EXPECT_FALSE(names.exists(7));
+
+    names.clearOverrides();
+    EXPECT_NE(names.devicePath(7), device.fileName());
+    EXPECT_FALSE(names.exists(0));
+    EXPECT_FALSE(names.exists(31));
+}
+
+#ifdef Q_OS_UNIX
+
+// ---------------------------------------------------------------------------
+// The port layer over a pseudo-terminal
+
+class PtyPort : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        char path[256] = {};
+        ASSERT_EQ(::openpty(&master_, &slave_, path, nullptr, nullptr), 0);
+        termios raw{};
+        ASSERT_EQ(::tcgetattr(slave_, &raw), 0);
+        ::cfmakeraw(&raw);
+        ASSERT_EQ(::tcsetattr(slave_, TCSANOW, &raw), 0);
+        slavePath_ = QString::fromLocal8Bit(path);
+        names_.setOverride(7, slavePath_);
+        names_.setOverride(8, slavePath_ + QStringLiteral("-gone"));
+    }
+
+    void TearDown() override
+    {
+        port_.ClosePort();
+        closeMaster();
+        if (slave_ >= 0)
+            ::close(slave_);
+    }
+
+    void closeMaster()
+    {
+        if (master_ >= 0)
+            ::close(master_);
+        master_ = -1;
+    }
+
+    void deviceSends(const QByteArray &bytes)
+    {
+        ASSERT_EQ(::write(master_, bytes.constData(), bytes.size()), bytes.size());
+    }
+
+    // What the device received, once `size` bytes are there (or the line
+    // stays silent for a long while, so a lost byte fails instead of hanging).
+    QByteArray deviceReceives(int size)
+    {
+        QByteArray got;
+        char chunk[512];
+        while (got.size() < size) {
+            pollfd p{master_, POLLIN, 0};
+            if (::poll(&p, 1, 2000) <= 0)
+                break;
+            const ssize_t n = ::read(master_, chunk, sizeof chunk);
+            if (n <= 0)
+                break;
+            got.append(chunk, static_cast<int>(n));
+        }
+        return got;
+    }
+
+    bool open(SerialPort &port)
+    {
+        return port.OpenPort(QStringLiteral("COM7"), QStringLiteral("19200,n,8,1"));
+    }
+
+    int master_ = -1;
+    int slave_ = -1;
+    QString slavePath_;
+    PortNames names_;
+    RecordingDialogs dialogs_;
+    SerialPort port_{names_, dialogs_};
+};
+
+TEST_F(PtyPort, ExistenceFollowsTheMappedDevice)
+{
+    EXPECT_EQ(port_.PortExists(7), 1);
+    EXPECT_EQ(port_.PortExists(8), 0);
+    ASSERT_TRUE(open(port_));
+    // A held port still exists for the port scan.
+    EXPECT_EQ(port_.PortExists(7), 1);
+}
+
+TEST_F(PtyPort, OpensWithTheLineSettingsAndNoMessage)
+{
+    // A pseudo-terminal keeps 8 data bits without parity whatever it is told,
+    // so only those combinations can be seen taking effect here.
+    for (const char *settings : {"19200,n,8,1", "9600,n,8,2", "115200,N,8,1", " 4800 , n , 8 , 1 "}) {
+        SCOPED_TRACE(settings);
+        EXPECT_TRUE(port_.OpenPort(QStringLiteral("COM7"), QString::fromLatin1(settings)));
+        EXPECT_TRUE(port_.isOpen());
+    }
+    EXPECT_TRUE(dialogs_.boxes.empty());
+    EXPECT_EQ(port_.ClosePort(), 1);
+    EXPECT_FALSE(port_.isOpen());
+}
+
+TEST_F(PtyPort, MissingDeviceIsReportedUnavailable)
+{
+    EXPECT_FALSE(port_.OpenPort(QStringLiteral("COM8"), QStringLiteral("19200,n,8,1")));
+    EXPECT_FALSE(port_.isOpen());
+    ASSERT_EQ(dialogs_.boxes.size(), 1u);
+    EXPECT_EQ(dialogs_.boxes[0].text,
+              QStringLiteral("Com Port COM8 недоступен. Установите нужный порт."));
+    EXPECT_EQ(dialogs_.boxes[0].icon, Dialogs::Icon::Warning);
+    EXPECT_TRUE(dialogs_.boxes[0].caption.isEmpty());
+}
+
+TEST_F(PtyPort, PortHeldElsewhereCannotBeOpenedUntilReleased)
+{
+    ASSERT_TRUE(open(port_));
+    RecordingDialogs otherDialogs;
+    SerialPort other(names_, otherDialogs);
+
+    EXPECT_FALSE(open(other));
+    ASSERT_EQ(otherDialogs.boxes.size(), 1u);
+    EXPECT_EQ(otherDialogs.boxes[0].text, kUnavailable);
+    EXPECT_EQ(otherDialogs.boxes[0].icon, Dialogs::Icon::Warning);
+
+    // The same device reached through a link is the same held port.
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString link = dir.filePath(QStringLiteral("ttyLink"));
+    ASSERT_TRUE(QFile::link(slavePath_, link));
+    PortNames aliases;
+    aliases.setOverride(9, link);
+    SerialPort third(aliases, otherDialogs);
+    EXPECT_EQ(third.PortExists(9), 1);
+    EXPECT_FALSE(third.OpenPort(QStringLiteral("COM9"), QStringLiteral("19200,n,8,1")));
+
+    port_.ClosePort();
+    EXPECT_TRUE(open(other));
+}
+
+class PtyBadSettings : public PtyPort, public ::testing::WithParamInterface<const char *> {};
+
+TEST_P(PtyBadSettings, AreReportedAndLeaveThePortClosed)
+{
+    const QString settings = QString::fromLatin1(GetParam());
+    EXPECT_FALSE(port_.OpenPort(QStringLiteral("COM7"), settings));
+    EXPECT_FALSE(port_.isOpen());
+    ASSERT_EQ(dialogs_.boxes.size(), 1u);
+    EXPECT_EQ(dialogs_.boxes[0].text,
+              QStringLiteral("Unable to build Comm DCB ") + settings + QStringLiteral(" Error: 87"));
+    EXPECT_EQ(dialogs_.boxes[0].icon, Dialogs::Icon::None);
+
+    // The failed attempt must not keep the device locked.
+    RecordingDialogs otherDialogs;
+    SerialPort other(names_, otherDialogs);
+    EXPECT_TRUE(open(other));
+}
+
+INSTANTIATE_TEST_SUITE_P(Texts, PtyBadSettings,
+                         ::testing::Values("", "19200", "19200,n,8", "19200,n,8,1,1", "abc,n,8,1",
+                                           "0,n,8,1", "-9600,n,8,1", "19200,x,8,1",
+                                           "19200,n,4,1", "19200,n,9,1", "19200,n,8,3",
+                                           "19200,,8,1"));
+
+class PtyRefusedSettings : public PtyPort, public ::testing::WithParamInterface<const char *> {};
+
+TEST_P(PtyRefusedSettings, AreReportedAsSetFailureAndReleaseThePort)
+{
+    termios probe{};
+    ASSERT_EQ(::tcgetattr(slave_, &probe), 0);
+    probe.c_cflag |= PARENB;
+    ::tcsetattr(slave_, TCSANOW, &probe);
+    ASSERT_EQ(::tcgetattr(slave_, &probe), 0);
+    if (probe.c_cflag & PARENB)
+        GTEST_SKIP() << "this kernel's pseudo-terminals take parity settings";
+
+    const QString settings = QString::fromLatin1(GetParam());
+    EXPECT_FALSE(port_.OpenPort(QStringLiteral("COM7"), settings));
+    EXPECT_FALSE(port_.isOpen());
+    ASSERT_EQ(dialogs_.boxes.size(), 1u);
+    EXPECT_EQ(dialogs_.boxes[0].text,
+              QStringLiteral("Unable to set Comm DCB ") + settings + QStringLiteral(" Error: 87"));
+
+    RecordingDialogs otherDialogs;
+    SerialPort other(names_, otherDialogs);
+    EXPECT_TRUE(open(other));
+}
+
+// Well-formed texts that a pseudo-terminal cannot carry out.
+INSTANTIATE_TEST_SUITE_P(Texts, PtyRefusedSettings,
+                         ::testing::Values("19200,e,8,1", "19200,n,7,1", "9600,e,7,2"));
+
+TEST_F(PtyPort, ReadWithNothingWaitingIsEmpty)
+{
+    ASSERT_TRUE(open(port_));
+    EXPECT_TRUE(port_.ReadPort().isEmpty());
+    EXPECT_TRUE(port_.ReadPort().isEmpty());
+}
+
+TEST_F(PtyPort, MoreThan255WaitingComesOverTwoReads)
+{
+    ASSERT_TRUE(open(port_));
+    const QByteArray sent = pattern(300);
+    deviceSends(sent);
+    EXPECT_EQ(port_.ReadPort(), sent.left(255));
+    EXPECT_EQ(port_.ReadPort(), sent.mid(255));
+    EXPECT_TRUE(port_.ReadPort().isEmpty());
+}
+
+TEST_F(PtyPort, ReplyInTwoPartsComesAsOneRead)
+{
+    ASSERT_TRUE(open(port_));
+    const QByteArray first = QByteArray::fromHex("3e01f0");
+    const QByteArray second = QByteArray::fromHex("0a0b0c0d5a");
+    std::thread device([&] {
+        deviceSends(first);
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        deviceSends(second);
+    });
+    const QByteArray got = port_.ReadPort();
+    device.join();
+    EXPECT_EQ(got, first + second);
+}
+
+TEST_F(PtyPort, FlushKeepsReceivedBytes)
+{
+    ASSERT_TRUE(open(port_));
+    deviceSends("abc");
+    port_.FlushPort();
+    EXPECT_EQ(port_.ReadPort(), QByteArray("abc"));
+}
+
+struct WriteCase {
+    int size;
+    int returned;
+};
+
+class PtyWrite : public PtyPort, public ::testing::WithParamInterface<WriteCase> {};
+
+TEST_P(PtyWrite, EveryByteArrivesInOrder)
+{
+    const WriteCase c = GetParam();
+    ASSERT_TRUE(open(port_));
+    const QByteArray sent = pattern(c.size, c.size);
+    EXPECT_EQ(port_.WritePort(sent), c.returned);
+    EXPECT_EQ(deviceReceives(c.size), sent);
+}
+
+// Up to 255 bytes go in one write and report the count; longer ones go in
+// pieces of 255 and report 0; nothing to write reports 0 too.
+INSTANTIATE_TEST_SUITE_P(Sizes, PtyWrite,
+                         ::testing::Values(WriteCase{0, 0}, WriteCase{4, 4}, WriteCase{255, 255},
+                                           WriteCase{256, 0}, WriteCase{511, 0},
+                                           WriteCase{1000, 0}));
+
+TEST_F(PtyPort, WithNoPortOpenEverythingIsANoOp)
+{
+    EXPECT_EQ(port_.ClosePort(), 0);
+    port_.FlushPort();
+    EXPECT_TRUE(port_.ReadPort().isEmpty());
+    EXPECT_EQ(port_.WritePort("abc"), 0);
+    EXPECT_EQ(port_.WritePort(pattern(300)), 0);
+    EXPECT_TRUE(dialogs_.boxes.empty());
+}
+
+TEST_F(PtyPort, DeviceGoneMakesWritesFailAndReadsEmpty)
+{
+    ASSERT_TRUE(open(port_));
+    deviceSends("late");
+    EXPECT_EQ(port_.ReadPort(), QByteArray("late"));
+    closeMaster();
+    EXPECT_EQ(port_.WritePort("ping"), 0);
+    EXPECT_EQ(port_.WritePort("ping again"), 0);
+    EXPECT_TRUE(port_.ReadPort().isEmpty());
+    port_.FlushPort();
+    EXPECT_EQ(port_.ClosePort(), 1);
+}
+
+#endif // Q_OS_UNIX
+
+} // namespace

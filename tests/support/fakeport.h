@@ -1,0 +1,28 @@
+#pragma once
+// A port layer without hardware: the test says which ports exist, what the
+// next reads return and whether writes succeed, and sees every write.
+#include "serial/portlayer.h"
+
+#include <QByteArrayList>
+#include <QSet>
+#include <deque>
+
+class FakePort : public PortLayer
+{
+public:
+    QSet<int> existing;              // port numbers that exist
+    QSet<QString> failingOpen;       // names whose open fails
+    std::deque<QByteArray> replies;  // what the next reads return; "" when empty
+    QByteArrayList written;          // every successful write, in order
+    bool writeFails = false;         // writes report 0 bytes
+    bool open = false;
+    QString openedName;
+    int flushes = 0;
+
+    qint32 PortExists(qint16 n) override { return existing.contains(n) ? 1 : 0; }
+    bool OpenPort(const QString &name, const QString &settings) override;
+    int ClosePort() override;
+    void FlushPort() override { ++flushes; }
+    QByteArray ReadPort() override;
+    int WritePort(const QByteArray &s) override;
+};

@@ -1,0 +1,92 @@
+#pragma once
+// The main window on a simulated line, over a pseudo-terminal and the real
+// serial module. Ticks are driven by the test; each waits until the line
+// has taken in what the tick wrote.
+#include "app/frmSerial.h"
+#include "scripteddialogs.h"
+#include "serial/portnames.h"
+#include "serial/serialport.h"
+#include "sim/simline.h"
+
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QTabWidget>
+#include <QThread>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <memory>
+
+class LineTest : public ::testing::Test
+{
+protected:
+    static constexpr int PortNumber = 9;
+
+    SimHost sim;
+    PortNames names;
+    ScriptedDialogs dialogs;
+    std::unique_ptr<SerialPort> port;
+    std::unique_ptr<frmSerial> w;
+    std::atomic<int> handled{0};
+
+    // Readers on the line; override to change them.
+    virtual QVector<SimReader> readers() const { return SimLine::demoReaders(); }
+
+    void SetUp() override
+    {
+        for (const SimReader &r : readers())
+            sim.line().addReader(r);
+        ASSERT_TRUE(sim.start());
+        QObject::connect(&sim.line(), &SimLine::requestHandled, &sim.line(),
+                         [this] { ++handled; }, Qt::DirectConnection);
+        names.setOverride(PortNumber, sim.line().devicePath());
+        port = std::make_unique<SerialPort>(names, dialogs);
+        w = std::make_unique<frmSerial>(*port, dialogs);
+        w->Form_Load();
+        w->Timer1_Timer();
+        auto *ports = w->findChild<QComboBox *>(QStringLiteral("CmbPort"));
+        ports->setCurrentIndex(ports->findText(QStringLiteral("COM%1").arg(PortNumber)));
+        w->BTNOpenCom_Click();
+        ASSERT_TRUE(w->TMRComm()->isActive()) << dialogs.messages.join(QLatin1Char('|')).toStdString();
+        w->TMRComm()->stop(); // the test drives the ticks
+    }
+
+    void TearDown() override { w.reset(); }
+
+    // One tick of the exchange cycle; returns once the line has handled the
+    // request written (or after 2 s when nothing valid went out).
+    void tick()
+    {
+        const int before = handled;
+        w->TMRComm_Timer();
+        QElapsedTimer t;
+        t.start();
+        while (handled == before && t.elapsed() < 2000)
+            QThread::msleep(2);
+        QThread::msleep(5); // the reply's last bytes on their way through the terminal
+    }
+
+    void ticks(int n)
+    {
+        for (int i = 0; i < n; ++i)
+            tick();
+    }
+
+    template <class T = QWidget>
+    T *ctl(const char *name) const
+    {
+        T *c = w->findChild<T *>(QString::fromUtf8(name));
+        EXPECT_NE(c, nullptr) << "no control " << name;
+        return c;
+    }
+
+    // Search the line and identify the first reader, as the operator does.
+    void searchAndIdentify()
+    {
+        w->Opros_Click();
+        ticks(4);
+    }
+
+    void showPage(int page) { ctl<QTabWidget>("SSTab1")->setCurrentIndex(page); }
+};

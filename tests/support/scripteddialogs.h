@@ -1,0 +1,40 @@
+#pragma once
+// Dialogs whose answers a test scripts in advance; every box shown is recorded.
+#include "ui/dialogs.h"
+
+#include <QStringList>
+#include <deque>
+
+class ScriptedDialogs : public Dialogs
+{
+public:
+    struct Input {
+        QString prompt, title, initial;
+    };
+
+    QStringList messages;           // texts of the message boxes, in order
+    QStringList questions;          // texts of the Yes/No boxes
+    std::vector<Input> inputs;      // input boxes shown
+    std::deque<bool> yesNoAnswers;  // answers to come; No when none is left
+    std::deque<QString> inputAnswers; // answers to come; cancel ("") when none is left
+
+    void message(const QString &text, Icon, const QString &) override { messages << text; }
+    bool askYesNo(const QString &text) override
+    {
+        questions << text;
+        if (yesNoAnswers.empty())
+            return false;
+        const bool a = yesNoAnswers.front();
+        yesNoAnswers.pop_front();
+        return a;
+    }
+    QString inputBox(const QString &prompt, const QString &title, const QString &initial) override
+    {
+        inputs.push_back({prompt, title, initial});
+        if (inputAnswers.empty())
+            return QString();
+        QString a = inputAnswers.front();
+        inputAnswers.pop_front();
+        return a;
+    }
+};

@@ -1,0 +1,99 @@
+#pragma once
+// A main window on a fake port with scripted dialogs, started as the program
+// starts it.
+#include "app/frmSerial.h"
+#include "fakeport.h"
+#include "protocol/crc8.h"
+#include "protocol/frame.h"
+#include "scripteddialogs.h"
+
+#include <QComboBox>
+#include <QTabWidget>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include <initializer_list>
+#include <ostream>
+#include <memory>
+
+// Readable QString values in test failures.
+inline void PrintTo(const QString &s, std::ostream *os)
+{
+    *os << '"' << s.toStdString() << '"';
+}
+
+// Bytes from a list of values.
+inline QByteArray bytes(std::initializer_list<int> values)
+{
+    QByteArray b;
+    for (int v : values)
+        b.append(char(v));
+    return b;
+}
+
+// A reply frame: 0x3E, address, code, payload, checksum.
+inline QByteArray replyFrame(quint8 address, quint8 code, const QByteArray &payload = {})
+{
+    QByteArray r;
+    r.append(char(0x3E));
+    r.append(char(address));
+    r.append(char(code));
+    r += payload;
+    r.append(char(proto::crc8(r)));
+    return r;
+}
+
+class WindowTest : public ::testing::Test
+{
+protected:
+    FakePort port;
+    ScriptedDialogs dialogs;
+    std::unique_ptr<frmSerial> w;
+
+    void SetUp() override
+    {
+        w = std::make_unique<frmSerial>(port, dialogs);
+        w->Form_Load();
+    }
+
+    template <class T = QWidget>
+    T *ctl(const char *name) const
+    {
+        T *c = w->findChild<T *>(QString::fromUtf8(name));
+        EXPECT_NE(c, nullptr) << "no control " << name;
+        return c;
+    }
+
+    QString text(const char *name) const;
+
+    // Scans COM3 and opens it: the connection controls are enabled and the
+    // exchange cycle runs (ticks are driven by the test).
+    void openPort()
+    {
+        port.existing = {3};
+        w->Timer1_Timer();
+        w->BTNOpenCom_Click();
+        ASSERT_TRUE(port.open);
+    }
+
+    // Replaces the address list as a reader search would and selects `address`.
+    void selectAddress(int address)
+    {
+        auto *box = ctl<QComboBox>("CmbNet");
+        box->clear();
+        box->addItem(QString::number(address));
+        box->setCurrentIndex(0);
+    }
+
+    // One tick of the exchange cycle in which `reply` arrives.
+    void tick(const QByteArray &reply = {})
+    {
+        if (!reply.isEmpty())
+            port.replies.push_back(reply);
+        w->TMRComm_Timer();
+    }
+
+    void showPage(int page) { ctl<QTabWidget>("SSTab1")->setCurrentIndex(page); }
+
+    QByteArray lastWritten() const { return port.written.isEmpty() ? QByteArray() : port.written.last(); }
+};

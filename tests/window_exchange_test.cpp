@@ -1,0 +1,354 @@
+// The exchange cycle on a fake port: automatic polls, dispatch, silence,
+// write errors, and the display of the reader's replies.
+#include "support/windowfixture.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QRadioButton>
+
+class ExchangeTest : public WindowTest
+{
+protected:
+    void SetUp() override
+    {
+        WindowTest::SetUp();
+        openPort();
+        selectAddress(5);
+        w->last_net = 5; // identified already
+    }
+};
+
+TEST_F(ExchangeTest, ReaderPagePollsReaderDataEveryTick)
+{
+    showPage(0);
+    tick();
+    tick();
+    ASSERT_EQ(port.written.size(), 2);
+    EXPECT_EQ(port.written.at(0), proto::buildRequest(5, 0xF0));
+    EXPECT_EQ(port.written.at(1), proto::buildRequest(5, 0xF0));
+    EXPECT_TRUE(w->wrs.isEmpty());
+}
+
+TEST_F(ExchangeTest, BridgePageAlternatesSlaveDataAndRs485StartingWithData)
+{
+    showPage(2);
+    for (int i = 0; i < 4; ++i)
+        tick();
+    ASSERT_EQ(port.written.size(), 4);
+    EXPECT_EQ(port.written.at(0), bytes({0x31, 0x05, 0xE8, 0xA1}));
+    EXPECT_EQ(port.written.at(1), bytes({0x31, 0x05, 0x06, 0x57}));
+    EXPECT_EQ(port.written.at(2), bytes({0x31, 0x05, 0xE8, 0xA1}));
+    EXPECT_EQ(port.written.at(3), bytes({0x31, 0x05, 0x06, 0x57}));
+}
+
+TEST_F(ExchangeTest, TagPagePollsForTheTagInTheField)
+{
+    showPage(1);
+    tick();
+    EXPECT_EQ(lastWritten(), bytes({0x31, 0x05, 0xE0, 0x7A, 0x7A, 0x7A, 0x7A, 0xF9}));
+}
+
+TEST_F(ExchangeTest, PendingRequestGoesOutInsteadOfThePoll)
+{
+    w->wrs = proto::buildRequest(5, 0xE7);
+    tick();
+    EXPECT_EQ(lastWritten(), proto::buildRequest(5, 0xE7));
+}
+
+TEST_F(ExchangeTest, AnotherAddressIsIdentifiedFirst)
+{
+    w->wrs = proto::buildRequest(5, 0xE7);
+    selectAddress(7);
+    tick();
+    EXPECT_EQ(lastWritten(), proto::buildRequest(7, 0xFC));
+    EXPECT_EQ(w->last_net, 7);
+    tick();
+    EXPECT_EQ(lastWritten(), proto::buildRequest(7, 0xF0));
+}
+
+TEST_F(ExchangeTest, NoAddressSelectedMeansNoPoll)
+{
+    ctl<QComboBox>("CmbNet")->setEditText("abc");
+    tick();
+    EXPECT_TRUE(port.written.isEmpty());
+}
+
+struct Confirmation {
+    quint8 code;
+    const char *status;
+};
+
+class ConfirmationTest : public ExchangeTest, public ::testing::WithParamInterface<Confirmation> {};
+
+TEST_P(ConfirmationTest, ShowsItsMessageAfterRestoringTheSavedStatus)
+{
+    ctl<QLabel>("MsgCom")->setText("before");
+    tick();
+    tick();
+    EXPECT_EQ(text("MsgCom"), "Нет данных со считывателя с номером 5");
+    EXPECT_EQ(w->last_msg, "before");
+    tick(replyFrame(5, GetParam().code, bytes({0x02})));
+    EXPECT_EQ(text("MsgCom"), QString::fromUtf8(GetParam().status));
+    EXPECT_EQ(w->no_data, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Codes, ConfirmationTest,
+    ::testing::Values(Confirmation{0xE1, "Считаны параметры метки."},
+                      Confirmation{0xFA, " Установлен нижний уровень."},
+                      Confirmation{0xF2, " Установлен новый режим."},
+                      Confirmation{0xF5, " Установлен верхний уровень."},
+                      Confirmation{0xFB, " Установлен сетевой номер."},
+                      Confirmation{0xF8, " Установлено кол. усреднение."},
+                      Confirmation{0xF3, " Снято усреднение."},
+                      Confirmation{0xF6, "Установлен серийный номер."},
+                      Confirmation{0xFD, "Изменена инверсия."},
+                      // Codes outside the table: the restored status stays.
+                      Confirmation{0xF4, "before"}, Confirmation{0xE9, "before"},
+                      Confirmation{0x42, "before"}));
+
+TEST_F(ExchangeTest, SilenceShowsThePageMessage)
+{
+    const struct {
+        int page;
+        QString status;
+    } pages[] = {{0, "Нет данных со считывателя с номером 5"},
+                 {1, "Нет связи с меткой "},
+                 {2, "Нет связи с удаленным считывателем"}};
+    for (const auto &p : pages) {
+        showPage(p.page);
+        tick();
+        EXPECT_EQ(text("MsgCom"), p.status);
+    }
+}
+
+TEST_F(ExchangeTest, ModeConfirmationShowsTheModeInForce)
+{
+    tick(replyFrame(5, 0xF2, bytes({0xC0})));
+    EXPECT_TRUE(ctl<QRadioButton>("R485")->isChecked());
+    EXPECT_TRUE(ctl<QCheckBox>("iinv")->isChecked());
+    EXPECT_TRUE(ctl<QCheckBox>("usredn")->isChecked());
+    EXPECT_EQ(w->mode_yes, 0);
+}
+
+TEST_F(ExchangeTest, ShortAndNonFrameReceptionsTakeTheSearchPath)
+{
+    for (const QByteArray &r : {bytes({0x3E, 0x05, 0xF0}), bytes({0x00, 0x3E, 0x05, 0xF0, 0x11})}) {
+        selectAddress(5);
+        w->net_opr = 0;
+        tick(r);
+        EXPECT_EQ(ctl<QComboBox>("CmbNet")->count(), 1) << "no search running: list unchanged";
+        w->net_opr = -1;
+        tick(r);
+        EXPECT_EQ(w->net_opr, 0);
+        EXPECT_EQ(ctl<QComboBox>("CmbNet")->count(), r.size());
+    }
+}
+
+TEST_F(ExchangeTest, SearchAnswerRefillsTheAddressListAndIdentifiesTheFirst)
+{
+    w->Opros_Click();
+    tick();
+    EXPECT_EQ(lastWritten(), bytes({0x31, 0xFF, 0xDC}));
+    tick(bytes({0x05, 0x07, 0x0C}));
+    auto *list = ctl<QComboBox>("CmbNet");
+    ASSERT_EQ(list->count(), 3);
+    EXPECT_EQ(list->itemText(2), "12");
+    EXPECT_EQ(list->currentText(), "5");
+    EXPECT_EQ(text("netdev"), "5 7 12 ");
+    EXPECT_EQ(text("MsgCom"), "Произошел опрос сети.");
+    EXPECT_EQ(w->net_opr, 0);
+    tick();
+    EXPECT_EQ(lastWritten(), proto::buildRequest(5, 0xFC));
+}
+
+TEST_F(ExchangeTest, SearchAnswerOfTwentyBytesIsIgnored)
+{
+    w->net_opr = -1;
+    tick(QByteArray(20, char(9)));
+    EXPECT_EQ(ctl<QComboBox>("CmbNet")->count(), 1);
+    EXPECT_EQ(w->net_opr, 0);
+}
+
+TEST_F(ExchangeTest, WriteErrorClosesThePort)
+{
+    port.writeFails = true;
+    tick();
+    EXPECT_EQ(dialogs.messages, QStringList{"Ошибка записи в порт"});
+    EXPECT_FALSE(port.open);
+    EXPECT_FALSE(w->TMRComm()->isActive());
+    EXPECT_TRUE(w->wrs.isEmpty());
+    EXPECT_TRUE(ctl("BTNOpenCom")->isEnabled());
+}
+
+TEST_F(ExchangeTest, ReceiveDumpOnlyForRepliesUnderFiftyBytes)
+{
+    const QByteArray ident = replyFrame(5, 0xFC, bytes({0x01, 0, 0, 0, 134, 0}));
+    tick(ident);
+    EXPECT_TRUE(text("txtRec").startsWith("3E 5 FC 1 0 0 0 86 0 "));
+    const QString before = text("txtRec");
+    tick(QByteArray(50, char(0x3E)));
+    EXPECT_EQ(text("txtRec"), before);
+}
+
+TEST_F(ExchangeTest, IdentificationShowsSerialAndVersion)
+{
+    const struct {
+        QByteArray reply;
+        QString sn, vv;
+    } cases[] = {
+        {replyFrame(5, 0xFC, bytes({0x40, 0xE2, 0x01, 0x00, 134, 0})), "123456", "1.3.4."},
+        {replyFrame(5, 0xFC, bytes({0x01, 0, 0, 0, 134, 2})), "1", "21.3.4."},
+        {replyFrame(5, 0xFC, bytes({0x01, 0, 0, 0, 99, 0})), "1", "9.9.."},
+        {replyFrame(5, 0xFC, bytes({0x02, 0, 0, 0})), "2", "9.9.."}, // no version: label kept
+        {bytes({0x3E, 0x05, 0xFC, 0x01}), "????????", "9.9.."},
+    };
+    for (const auto &c : cases) {
+        tick(c.reply);
+        EXPECT_EQ(text("sn"), c.sn);
+        EXPECT_EQ(text("vv"), c.vv);
+    }
+}
+
+namespace {
+
+// A reader data reply: temperature byte, level, current value, empty level,
+// tag ID, k, and optionally the long form.
+QByteArray readerData(quint8 temperature, quint16 level, quint32 current, bool longForm = false,
+                      quint8 mode = 0, quint16 network = 0, quint8 channel = 0, quint8 power = 0)
+{
+    QByteArray p;
+    p.append(char(temperature));
+    p.append(char(level & 0xFF)).append(char(level >> 8));
+    for (int i = 0; i < 4; ++i)
+        p.append(char((current >> (8 * i)) & 0xFF));
+    p += bytes({0x10, 0x27, 0, 0});         // empty level 10000
+    p += bytes({0x0A, 0x00, 0xB2, 0x01});   // tag ID 1B2000A
+    p += bytes({0x2A, 0x00});               // k 42
+    if (longForm) {
+        p.append(char(mode));
+        p.append(char(network & 0xFF)).append(char(network >> 8));
+        p.append(char(channel)).append(char(power));
+    }
+    return replyFrame(5, 0xF0, p);
+}
+
+} // namespace
+
+TEST_F(ExchangeTest, ReaderDataShowsLiveValues)
+{
+    tick(readerData(0x1E, 700, 123456));
+    EXPECT_EQ(text("tek"), "123456");
+    EXPECT_EQ(text("temp"), "30 °C");
+    EXPECT_EQ(text("uroven"), "700");
+    EXPECT_EQ(ctl<QProgressBar>("ProgressBar1")->value(), 700);
+    EXPECT_EQ(text("ne"), "5");
+    EXPECT_EQ(text("lo"), "10000");
+    EXPECT_EQ(text("hi"), "1B2000A");
+    EXPECT_EQ(text("ko"), "42");
+}
+
+TEST_F(ExchangeTest, ReaderTemperatureIsTwosComplement)
+{
+    const struct {
+        quint8 byte;
+        const char *shown;
+    } cases[] = {{0xFF, "-1 °C"}, {0x80, "-128 °C"}, {0x1E, "30 °C"}, {0x00, "0 °C"}, {0x7F, "127 °C"}};
+    for (const auto &c : cases) {
+        tick(readerData(c.byte, 1, 1));
+        EXPECT_EQ(text("temp"), QString::fromUtf8(c.shown));
+    }
+}
+
+TEST_F(ExchangeTest, ReaderDataWithZeroCurrentOrHighLevelLeavesParts)
+{
+    tick(readerData(0x1E, 700, 5));
+    tick(readerData(0x20, 1024, 0));
+    EXPECT_EQ(text("temp"), "30 °C");
+    EXPECT_EQ(text("uroven"), "700");
+    tick(readerData(0x20, 1024, 9));
+    EXPECT_EQ(text("uroven"), "1024");
+    EXPECT_EQ(ctl<QProgressBar>("ProgressBar1")->value(), 700);
+}
+
+TEST_F(ExchangeTest, ReaderDataWithBadChecksumOrCutShortChangesNothing)
+{
+    QByteArray bad = readerData(0x1E, 700, 123456);
+    bad[bad.size() - 1] = char(bad.back() ^ 0x55);
+    const QString initial = text("tek");
+    tick(bad);
+    EXPECT_EQ(text("tek"), initial);
+    const QByteArray full = readerData(0x1E, 700, 123456, true, 2, 1, 1, 10);
+    for (int n = 4; n < full.size(); ++n) {
+        if (n == 21)
+            continue; // the short form is complete at 21 bytes
+        QByteArray cut = full.left(n - 1);
+        cut.append(char(proto::crc8(cut)));
+        tick(cut);
+        EXPECT_EQ(text("tek"), initial) << n;
+    }
+}
+
+TEST_F(ExchangeTest, ModeAndRadioParametersLoadOnceFromTheSecondLongReply)
+{
+    w->mode_yes = 2;
+    const QByteArray reply = readerData(0x1E, 1, 1, true, 0x41, 300, 7, 20);
+    tick(reply);
+    EXPECT_EQ(text("MsgCom"), "Приняты данные");
+    EXPECT_EQ(text("num_net"), "0");
+    tick(reply);
+    EXPECT_EQ(text("num_net"), "300");
+    EXPECT_EQ(text("n_kan"), "7");
+    EXPECT_EQ(text("ppow"), "20");
+    EXPECT_TRUE(ctl<QRadioButton>("R_f")->isChecked());
+    EXPECT_TRUE(ctl<QCheckBox>("usredn")->isChecked());
+    EXPECT_EQ(w->mode_yes, 0);
+    ctl<QLineEdit>("num_net")->setText("11");
+    tick(reply);
+    EXPECT_EQ(text("num_net"), "11");
+}
+
+TEST_F(ExchangeTest, DrumRotationFollowsTheTagMode)
+{
+    ctl<QLineEdit>("ModeMetki")->setText("4");
+    const struct {
+        quint8 state;
+        const char *caption;
+        const char *picture;
+    } cases[] = {{0, "СТОП", "Image3"}, {1, "ЛЕВОЕ", "Image1"}, {2, "ПРАВОЕ", "Image2"}};
+    for (const auto &c : cases) {
+        tick(readerData(c.state, 1, 1));
+        EXPECT_EQ(text("vraa"), QString::fromUtf8(c.caption));
+        EXPECT_TRUE(ctl(c.picture)->isVisibleTo(w.get()));
+        EXPECT_TRUE(ctl("Image6")->isVisibleTo(w.get()));
+        EXPECT_TRUE(ctl("vra")->isVisibleTo(w.get()));
+    }
+    ctl<QLineEdit>("ModeMetki")->setText("2");
+    tick(readerData(1, 1, 1));
+    EXPECT_FALSE(ctl("vra")->isVisibleTo(w.get()));
+    EXPECT_FALSE(ctl("vraa")->isVisibleTo(w.get()));
+}
+
+TEST_F(ExchangeTest, BoundIdTableFillsAllTenCells)
+{
+    QByteArray p;
+    for (int k = 0; k < 10; ++k)
+        p += bytes({0x3C, 0xAB, 0x12, k});
+    tick(replyFrame(5, 0xE6, p));
+    EXPECT_EQ(w->m1(0)->text(), "012AB3C");
+    EXPECT_EQ(w->m1(9)->text(), "912AB3C");
+    tick(replyFrame(5, 0xE6, p.left(20)));
+    EXPECT_EQ(w->m1(0)->text(), "012AB3C");
+}
+
+TEST_F(ExchangeTest, AdditionalParametersFillTheDelay)
+{
+    for (quint8 code : {0xF1, 0xF7}) {
+        ctl<QLineEdit>("Zad2")->setText("0");
+        tick(replyFrame(5, code, bytes({0xE8, 0x03})));
+        EXPECT_EQ(text("Zad2"), "1000");
+        EXPECT_EQ(text("MsgCom"), "Приняты доп. параметры считывателя");
+    }
+}

@@ -1,0 +1,216 @@
+// Start-up, port scan, open and close, enabling by Tag, output log.
+#include "support/windowfixture.h"
+
+#include "app/form2.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+namespace {
+
+// Controls that a technician can only use while a port is open.
+const char *const ConnectionControls[] = {
+    "CmbNet", "net", "Opros", "BTNCloseCom", "SSTab1", "MsgCom", "Set_mode", "R_a", "R485",
+    "param", "num_net", "Command2", "RD_DP", "Zad2", "ids_r", "ids_clr", "Command3", "plm", "iddm",
+    "ReadParamMetki", "SetModesMetki", "ID_Metki", "sleep_time", "Check_sl", "sn", "vv", "netdev",
+};
+
+} // namespace
+
+class StartStateTest : public WindowTest, public ::testing::WithParamInterface<const char *> {};
+
+TEST_P(StartStateTest, ConnectionControlIsDisabledUntilAPortOpensAndAfterItCloses)
+{
+    QWidget *c = ctl(GetParam());
+    EXPECT_FALSE(c->isEnabled());
+    openPort();
+    EXPECT_TRUE(c->isEnabled());
+    w->BTNCloseCom_Click();
+    EXPECT_FALSE(c->isEnabled());
+    // The toggle on open must enable again, not flip back.
+    w->BTNOpenCom_Click();
+    EXPECT_TRUE(c->isEnabled());
+}
+
+INSTANTIATE_TEST_SUITE_P(Controls, StartStateTest, ::testing::ValuesIn(ConnectionControls));
+
+TEST_F(WindowTest, PortControlsStartEnabledAndTheOpenButtonTogglesWithTheConnection)
+{
+    EXPECT_TRUE(ctl("BTNOpenCom")->isEnabled());
+    EXPECT_TRUE(ctl("CmbPort")->isEnabled());
+    openPort();
+    EXPECT_FALSE(ctl("BTNOpenCom")->isEnabled());
+    EXPECT_TRUE(w->TMRComm()->isActive());
+    EXPECT_FALSE(w->Timer1()->isActive());
+    w->BTNCloseCom_Click();
+    EXPECT_TRUE(ctl("BTNOpenCom")->isEnabled());
+    EXPECT_FALSE(w->TMRComm()->isActive());
+    EXPECT_TRUE(w->Timer1()->isActive());
+}
+
+TEST_F(WindowTest, RepeaterModeIsNeverEnabled)
+{
+    openPort();
+    w->swtag130();
+    w->swtag131();
+    w->swtag134();
+    EXPECT_FALSE(ctl("R_p")->isEnabled());
+    EXPECT_FALSE(ctl("Label2")->isEnabled());
+}
+
+TEST_F(WindowTest, ControlsWithoutTagKeepTheirDesignState)
+{
+    openPort();
+    w->BTNCloseCom_Click();
+    // Their own setting: a page's controls also follow the disabled tab control.
+    for (const char *name : {"CmdBoxText", "sl_zapros", "zapr_data_sl", "Image1"})
+        EXPECT_FALSE(ctl(name)->testAttribute(Qt::WA_ForceDisabled)) << name;
+    EXPECT_FALSE(ctl("sl_zapros")->isVisibleTo(w.get()));
+}
+
+TEST_F(WindowTest, SplashGivesWayOnTheSecondTick)
+{
+    EXPECT_TRUE(w->splash()->isVisible());
+    EXPECT_FALSE(w->isVisible());
+    w->Timer1_Timer();
+    EXPECT_TRUE(w->splash()->isVisible());
+    w->Timer1_Timer();
+    EXPECT_FALSE(w->splash()->isVisible());
+    EXPECT_TRUE(w->isVisible());
+    EXPECT_EQ(w->windowTitle(), QStringLiteral("RFID Service Tool"));
+}
+
+TEST_F(WindowTest, ScanListsPortsInOrderAndLogsThemOnEveryTick)
+{
+    port.existing = {7, 1, 3};
+    w->Timer1_Timer();
+    w->Timer1_Timer();
+    auto *list = ctl<QComboBox>("CmbPort");
+    ASSERT_EQ(list->count(), 3);
+    EXPECT_EQ(list->itemText(0), "COM1");
+    EXPECT_EQ(list->itemText(1), "COM3");
+    EXPECT_EQ(list->itemText(2), "COM7");
+    const QStringList lines = text("txtRec").split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ASSERT_GE(lines.size(), 2);
+    EXPECT_EQ(lines.at(0).trimmed(), "COM1, COM3, COM7,");
+    EXPECT_EQ(lines.at(1).trimmed(), "COM1, COM3, COM7,");
+}
+
+TEST_F(WindowTest, ScanKeepsTheSelectedPositionNotTheName)
+{
+    port.existing = {1, 3, 7};
+    w->Timer1_Timer();
+    auto *list = ctl<QComboBox>("CmbPort");
+    list->setCurrentIndex(2);
+    port.existing = {2, 4};
+    w->Timer1_Timer();
+    EXPECT_EQ(list->currentText(), "COM4"); // beyond the end: the last one
+    list->setCurrentIndex(0);
+    port.existing = {5, 6, 8};
+    w->Timer1_Timer();
+    EXPECT_EQ(list->currentText(), "COM5");
+}
+
+TEST_F(WindowTest, NoPortsShowDashesAndOpenSaysSo)
+{
+    w->Timer1_Timer();
+    EXPECT_EQ(text("CmbPort"), "----");
+    w->BTNOpenCom_Click();
+    EXPECT_EQ(dialogs.messages, QStringList{"Нет доступных портов"});
+    EXPECT_FALSE(port.open);
+}
+
+TEST_F(WindowTest, ScanResumesAfterAFailedOpen)
+{
+    port.existing = {4};
+    port.failingOpen = {"COM4"};
+    w->Timer1_Timer();
+    w->BTNOpenCom_Click();
+    EXPECT_EQ(dialogs.messages, QStringList{"COM4 Not available!"});
+    EXPECT_TRUE(ctl("BTNOpenCom")->isEnabled());
+    // An adapter plugged in afterwards shows up without a restart.
+    EXPECT_TRUE(w->Timer1()->isActive());
+    port.existing = {4, 6};
+    w->Timer1_Timer();
+    EXPECT_EQ(ctl<QComboBox>("CmbPort")->count(), 2);
+}
+
+TEST_F(WindowTest, ScanResumesAfterOpenWithNoPorts)
+{
+    w->Timer1_Timer();
+    w->BTNOpenCom_Click();
+    EXPECT_TRUE(w->Timer1()->isActive());
+}
+
+TEST_F(WindowTest, OpenUsesTheFixedLineSettings)
+{
+    openPort();
+    EXPECT_EQ(port.openedName, "COM3");
+}
+
+TEST_F(WindowTest, CloseResetsTheDisplaysAndTheAddressList)
+{
+    openPort();
+    auto *addresses = ctl<QComboBox>("CmbNet");
+    addresses->clear();
+    addresses->addItems({"5", "7", "12"});
+    addresses->setCurrentIndex(1);
+    w->BTNCloseCom_Click();
+    EXPECT_EQ(addresses->count(), 1);
+    EXPECT_EQ(addresses->currentText(), "0");
+    EXPECT_EQ(text("sn"), "0");
+    EXPECT_EQ(text("vv"), "--------");
+    for (const char *name : {"tek", "temp", "uroven", "lo", "hi", "ne"})
+        EXPECT_EQ(text(name), "Нет данных") << name;
+    EXPECT_EQ(text("MsgCom"), "");
+    EXPECT_EQ(text("netdev"), "Не определены");
+    EXPECT_FALSE(port.open);
+}
+
+TEST_F(WindowTest, ClosingTheWindowClosesThePort)
+{
+    openPort();
+    QCloseEvent event;
+    QCoreApplication::sendEvent(w.get(), &event);
+    EXPECT_TRUE(event.isAccepted());
+    EXPECT_FALSE(port.open);
+    EXPECT_FALSE(w->TMRComm()->isActive());
+}
+
+TEST_F(WindowTest, ReaderSearchQueuesTheBroadcastAndLogsIt)
+{
+    w->wrs = bytes({0x31, 0x01, 0xF7, 0x46});
+    ctl<QComboBox>("CmbNet")->setEditText("x"); // no address selected
+    w->Opros_Click();
+    EXPECT_EQ(w->wrs, bytes({0x31, 0xFF, 0xDC}));
+    EXPECT_EQ(w->net_opr, -1);
+    EXPECT_EQ(w->mode_yes, 2);
+    EXPECT_EQ(text("txtRec"), QStringLiteral("31 FF DC \n\n1") + QChar(0x044F) + QChar(0x042C));
+}
+
+TEST_F(WindowTest, IdentificationRequestFollowsTheSelectedAddress)
+{
+    selectAddress(1);
+    EXPECT_EQ(w->Zapros_ser_num(), bytes({0x31, 0x01, 0xFC, 0x66}));
+    selectAddress(200);
+    EXPECT_EQ(w->Zapros_ser_num(), bytes({0x31, 0xC8, 0xFC, 0x60}));
+    ctl<QComboBox>("CmbNet")->setEditText("13");
+    EXPECT_EQ(w->Zapros_ser_num(), QByteArray());
+    w->wrs = bytes({1, 2, 3});
+    w->CmbNet_Change();
+    EXPECT_TRUE(w->wrs.isEmpty());
+}
+
+TEST_F(WindowTest, OutputLogRoutinesReplaceTheirBoxes)
+{
+    const QByteArray slavePoll = bytes({0x31, 0x01, 0x06, 0x6C});
+    w->PrintToWin(slavePoll);
+    EXPECT_EQ(text("CmdBoxText"), "31_1_6_6C_");
+    w->PrintToWin(QByteArray());
+    EXPECT_EQ(text("CmdBoxText"), "");
+    w->out_win(bytes({0x00}));
+    w->out_win(slavePoll);
+    EXPECT_EQ(text("txtRec"), "31 1 6 6C \n\n1@@l");
+}
