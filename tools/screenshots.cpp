@@ -1,0 +1,69 @@
+// Takes the README's pictures: the main window on the demo line, each page
+// after a search, as a technician sees it. Not installed.
+//   rfid-screenshots <folder>
+#include "app/frmSerial.h"
+#include "serial/portnames.h"
+#include "serial/serialport.h"
+#include "sim/simline.h"
+#include "ui/dialogs.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTabWidget>
+#include <QTimer>
+
+namespace {
+
+// Lets the window run for `ms` with its own timers.
+void run(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setStyle(QStringLiteral("Fusion"));
+    const QDir out(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("."));
+
+    SimHost sim;
+    for (const SimReader &r : SimLine::demoReaders())
+        sim.line().addReader(r);
+    if (!sim.start())
+        return 1;
+    PortNames names;
+    names.setOverride(1, sim.line().devicePath());
+
+    QtDialogs dialogs;
+    SerialPort port(names, dialogs);
+    frmSerial w(port, dialogs);
+    dialogs.setParent(&w);
+    w.Form_Load();
+    run(2300); // splash, then the main window
+    w.grab().save(out.filePath(QStringLiteral("main-window-closed.png")));
+
+    w.BTNOpenCom_Click();
+    w.Opros_Click();
+    run(3500);
+    auto *pages = w.findChild<QTabWidget *>(QStringLiteral("SSTab1"));
+    w.grab().save(out.filePath(QStringLiteral("main-window.png")));
+    pages->setCurrentIndex(1);
+    run(1600);
+    w.ReadParamMetki_Click();
+    run(1600);
+    w.grab().save(out.filePath(QStringLiteral("page-tag.png")));
+    auto *addresses = w.findChild<QComboBox *>(QStringLiteral("CmbNet"));
+    addresses->setCurrentIndex(addresses->findText(QStringLiteral("7")));
+    pages->setCurrentIndex(2);
+    run(3000);
+    w.grab().save(out.filePath(QStringLiteral("page-bridge.png")));
+    w.Form_Terminate();
+    return 0;
+}
