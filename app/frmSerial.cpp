@@ -3,11 +3,13 @@
 #include "app/form2.h"
 #include "ui/artwork.h"
 #include "ui/dialogs.h"
+#include "ui/exchangelog.h"
 #include "ui_frmSerial.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QLineEdit>
+#include <QShortcut>
 #include <QTimer>
 
 frmSerial::frmSerial(PortLayer &port, Dialogs &dialogs, QWidget *parent)
@@ -37,6 +39,13 @@ frmSerial::frmSerial(PortLayer &port, Dialogs &dialogs, QWidget *parent)
     ui->txtRec->setMaximumBlockCount(1000);
 
     form2_ = new Form2;
+
+    logModel_ = new ExchangeLogModel(this);
+    connect(this, &frmSerial::exchanged, logModel_, &ExchangeLogModel::append);
+    // The log is offered on a key only, so the window stays as technicians know it.
+    auto *logKey = new QShortcut(QKeySequence(Qt::Key_F12), this);
+    connect(logKey, &QShortcut::activated, this, &frmSerial::showExchangeLog);
+
     connectHandlers();
 }
 
@@ -50,6 +59,15 @@ QLabel *frmSerial::m1(int index) const
     QLabel *const labels[] = {ui->m1_0, ui->m1_1, ui->m1_2, ui->m1_3, ui->m1_4,
                               ui->m1_5, ui->m1_6, ui->m1_7, ui->m1_8, ui->m1_9};
     return index >= 0 && index < 10 ? labels[index] : nullptr;
+}
+
+void frmSerial::showExchangeLog()
+{
+    if (!logWindow_)
+        logWindow_ = new ExchangeLog(logModel_, this);
+    logWindow_->show();
+    logWindow_->raise();
+    logWindow_->activateWindow();
 }
 
 void frmSerial::connectHandlers()

@@ -7,7 +7,10 @@
 //   commands/tag/      tag and slave-sensor commands
 //   ui/                control enabling by Tag, output log
 // Byte-level work (frames, CRC, conversions, decoding) is in protocol/.
+#include "exchange/exchangerecord.h"
+
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QString>
 #include <QWidget>
 
@@ -22,6 +25,8 @@ class PortLayer;
 class QLabel;
 class QTimer;
 class Form2;
+class ExchangeLog;
+class ExchangeLogModel;
 
 class frmSerial : public QWidget
 {
@@ -119,6 +124,12 @@ public:
     // error.
     QByteArray HexStr2Dig(const QString &df);
 
+signals:
+    // After each tick that wrote or read anything: the previous tick's
+    // request and the reply it got. The exchange log listens; the cycle does
+    // not depend on anyone listening.
+    void exchanged(const ExchangeRecord &record);
+
 protected:
     void closeEvent(QCloseEvent *event) override; // Form_QueryUnload
 
@@ -139,6 +150,10 @@ private:
     // The show/hide rule of the mode option boxes (commands/reader/).
     void showModeOptions(bool visible);
 
+    void reportExchange(const QByteArray &request, const QDateTime &sentAt, int roundTripMs,
+                        const QByteArray &reply, const QString &meaning);
+    void showExchangeLog();
+
     void connectHandlers();
     void applyTagRange(int from, int to, bool enable);
 
@@ -148,4 +163,12 @@ private:
     QTimer *timer1_ = nullptr;
     QTimer *tmrComm_ = nullptr;
     Form2 *form2_ = nullptr;
+
+    // What the exchange log needs to pair a request with its reply.
+    QByteArray sentRequest_;
+    QDateTime sentAt_;
+    QElapsedTimer sentClock_;
+    bool statusSet_ = false; // the reply being processed set a status text
+    ExchangeLogModel *logModel_ = nullptr;
+    ExchangeLog *logWindow_ = nullptr;
 };

@@ -3,6 +3,7 @@
 #include "protocol/conversions.h"
 #include "protocol/crc8.h"
 #include "protocol/frame.h"
+#include "protocol/replies.h"
 #include "serial/portlayer.h"
 #include "ui/dialogs.h"
 #include "ui_frmSerial.h"
@@ -24,6 +25,7 @@ const QColor LampRed(0xFF, 0x00, 0x00);
 void frmSerial::setStatus(const QString &text)
 {
     ui->MsgCom->setText(text);
+    statusSet_ = true;
 }
 
 void frmSerial::TMRComm_Timer()
@@ -65,17 +67,30 @@ void frmSerial::TMRComm_Timer()
 
     // 4. The answer to the request written on the previous tick.
     const QByteArray reply = port_.ReadPort();
+    const QByteArray previousRequest = sentRequest_;
+    const QDateTime previousSentAt = sentAt_;
+    const int roundTrip = sentClock_.isValid() ? int(sentClock_.elapsed()) : -1;
 
     // 5.
     const int written = port_.WritePort(wrs);
     if (written == wrs.size()) {
+        sentRequest_ = wrs;
+        sentAt_ = QDateTime::currentDateTime();
+        if (wrs.isEmpty())
+            sentClock_.invalidate();
+        else
+            sentClock_.start();
         wrs.clear();
         ui->Pic->setFillColor(ui->Pic->fillColor() == LampWhite ? LampGrey : LampWhite);
     } else {
         // Stop the cycle before the message box: its event loop must not run
         // further ticks against a port that is gone.
         tmrComm_->stop();
+        sentRequest_.clear();
+        sentClock_.invalidate();
         dialogs_.message(QStringLiteral("Ошибка записи в порт"));
+        reportExchange(previousRequest, previousSentAt, roundTrip, reply,
+                       QStringLiteral("Ошибка записи в порт"));
         BTNCloseCom_Click();
         wrs.clear();
         return;
@@ -99,6 +114,7 @@ void frmSerial::TMRComm_Timer()
         default:
             break;
         }
+        reportExchange(previousRequest, previousSentAt, -1, reply, QStringLiteral("нет ответа"));
         return;
     }
 
@@ -107,6 +123,7 @@ void frmSerial::TMRComm_Timer()
         setStatus(last_msg);
         no_data = 0;
     }
+    statusSet_ = false;
     const int n = reply.size();
     const quint8 computed = proto::crc8(reply, n - 1);
     if (n < 50) {
@@ -125,6 +142,27 @@ void frmSerial::TMRComm_Timer()
 
     ui->Pic->setFillColor(LampRed);
     port_.FlushPort();
+
+    reportExchange(previousRequest, previousSentAt, roundTrip, reply,
+                   statusSet_ ? ui->MsgCom->text() : proto::replyName(reply));
+}
+
+void frmSerial::reportExchange(const QByteArray &request, const QDateTime &sentAt, int roundTripMs,
+                               const QByteArray &reply, const QString &meaning)
+{
+    if (request.isEmpty() && reply.isEmpty())
+        return;
+    ExchangeRecord record;
+    record.sentAt = sentAt.isValid() && !request.isEmpty() ? sentAt : QDateTime::currentDateTime();
+    record.request = request;
+    record.reply = reply;
+    if (reply.size() > 3 && quint8(reply.at(0)) == proto::ReplyPrefix)
+        record.checksum = proto::crc8(reply, reply.size() - 1) == quint8(reply.back())
+                              ? ExchangeRecord::Checksum::Right
+                              : ExchangeRecord::Checksum::Wrong;
+    record.meaning = meaning;
+    record.roundTripMs = request.isEmpty() || reply.isEmpty() ? -1 : roundTripMs;
+    emit exchanged(record);
 }
 
 void frmSerial::dispatchReply(const QByteArray &r)

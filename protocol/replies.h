@@ -94,3 +94,11 @@ std::optional<quint16> decodeSlaveRs485(const QByteArray &r); // needs N >= 6
 QString sixteenthsText(qint16 value, QChar decimalPoint);
 
 } // namespace proto
+
+namespace proto {
+
+// What a reception is, in the technician's words: the kind of reply by its
+// command code, or a bare byte list (the answer to a reader search).
+QString replyName(const QByteArray &r);
+
+} // namespace proto

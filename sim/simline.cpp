@@ -593,7 +593,7 @@ QVector<SimReader> SimLine::demoReaders()
     slave.temperature = 344; // 21.5 degrees
     slave.frequency = 1200;
     slave.contact = true;
-    slave.level = 0xC4; // -58
+    slave.level = 0xC4; // -60
     slave.rs485 = 0x1234;
     bridge.slave = slave;
     SimTag bridgeTag = tag;

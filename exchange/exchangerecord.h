@@ -1,0 +1,19 @@
+#pragma once
+// One request and the reply it got, as the exchange log shows them.
+#include <QByteArray>
+#include <QDateTime>
+#include <QMetaType>
+#include <QString>
+
+struct ExchangeRecord {
+    enum class Checksum { None, Right, Wrong }; // None: no reply, or no frame (search answer)
+
+    QDateTime sentAt;        // when the request went out (the read time when none did)
+    QByteArray request;      // what was written; empty when nothing was pending
+    QByteArray reply;        // what came back on the next tick
+    Checksum checksum = Checksum::None;
+    QString meaning;         // the status the reply produced, or what it was
+    int roundTripMs = -1;    // from the write to the end of the read that brought the reply
+};
+
+Q_DECLARE_METATYPE(ExchangeRecord)

@@ -1,0 +1,52 @@
+#pragma once
+// The exchange log ("Журнал обмена"): what went out on the line and what came
+// back, one row per request, the last 1,000 kept in memory. It only watches
+// the exchange cycle; F12 in the main window opens it.
+#include "exchange/exchangerecord.h"
+
+#include <QAbstractTableModel>
+#include <QWidget>
+
+#include <deque>
+
+class QTableView;
+
+class ExchangeLogModel : public QAbstractTableModel
+{
+    Q_OBJECT
+
+public:
+    static constexpr int Capacity = 1000;
+    enum Column { Time, Request, Reply, Checksum, Meaning, RoundTrip, ColumnCount };
+
+    explicit ExchangeLogModel(QObject *parent = nullptr);
+
+    int rowCount(const QModelIndex &parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex &parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+
+    void append(const ExchangeRecord &record);
+    void clear();
+    // The whole log as text: a header line, then one tab-separated line per row.
+    QString toText() const;
+
+private:
+    QString cell(const ExchangeRecord &r, int column) const;
+
+    std::deque<ExchangeRecord> rows_;
+};
+
+class ExchangeLog : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit ExchangeLog(ExchangeLogModel *model, QWidget *parent = nullptr);
+
+    void copyToClipboard() const;
+
+private:
+    ExchangeLogModel *model_;
+    QTableView *view_;
+};
