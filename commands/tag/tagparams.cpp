@@ -45,7 +45,9 @@ void frmSerial::SetModesMetki_Click()
     // Serial numbers are unsigned 32-bit: tags with the top bit set exist.
     const bool serialFits = serial && *serial <= std::numeric_limits<quint32>::max()
                             && *serial >= std::numeric_limits<qint32>::min();
-    if (!serialFits || !fitsInt32(mode) || !fitsInt32(delay) || !fitsInt32(power))
+    // A delay too large for two bytes gets its own message further on, however
+    // large it is; here only a text that is no number fails.
+    if (!serialFits || !fitsInt32(mode) || !delay || !fitsInt32(power))
         return refuse(msg::range2000000());
     if (*mode > 255 || *serial < 0)
         return refuse(msg::range2000000());
