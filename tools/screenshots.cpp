@@ -13,7 +13,10 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTabWidget>
+#include <QKeyEvent>
 #include <QTimer>
+
+#include "ui/exchangelog.h"
 
 namespace {
 
@@ -64,6 +67,15 @@ int main(int argc, char *argv[])
     pages->setCurrentIndex(2);
     run(3000);
     w.grab().save(out.filePath(QStringLiteral("page-bridge.png")));
+
+    // The exchange log, opened as the technician opens it: F12.
+    QApplication::setActiveWindow(&w);
+    QKeyEvent f12(QEvent::KeyPress, Qt::Key_F12, Qt::NoModifier);
+    QApplication::sendEvent(&w, &f12);
+    pages->setCurrentIndex(0);
+    run(2500);
+    if (auto *log = w.findChild<ExchangeLog *>())
+        log->grab().save(out.filePath(QStringLiteral("exchange-log.png")));
     w.Form_Terminate();
     return 0;
 }

@@ -2,6 +2,7 @@
 
 #include <QFont>
 #include <QFontMetricsF>
+#include <QGuiApplication>
 #include <QImage>
 #include <QLinearGradient>
 #include <QPainter>
@@ -12,10 +13,15 @@
 namespace {
 
 // The window pictures are opaque (like 24-bit bitmaps); the splash and the icon
-// need a see-through ground.
+// need a see-through ground. Sizes are in the window's pixels; on a scaled
+// screen the pictures are drawn with as many device pixels as it has, so they
+// stay sharp.
 QImage canvas(int w, int h, bool opaque)
 {
-    QImage img(w, h, opaque ? QImage::Format_RGB32 : QImage::Format_ARGB32_Premultiplied);
+    const qreal ratio = qGuiApp ? qGuiApp->devicePixelRatio() : 1.0;
+    QImage img(qCeil(w * ratio), qCeil(h * ratio),
+               opaque ? QImage::Format_RGB32 : QImage::Format_ARGB32_Premultiplied);
+    img.setDevicePixelRatio(ratio);
     img.fill(opaque ? Qt::white : Qt::transparent);
     return img;
 }

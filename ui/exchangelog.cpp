@@ -78,7 +78,7 @@ QVariant ExchangeLogModel::headerData(int section, Qt::Orientation orientation, 
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
         return QVariant();
     static const char *const titles[ColumnCount] = {"Время", "Запрос", "Ответ", "CRC", "Значение",
-                                                    "Время ответа, мс"};
+                                                    "Ответ, мс"};
     return section >= 0 && section < ColumnCount ? QString::fromUtf8(titles[section]) : QVariant();
 }
 
@@ -123,7 +123,7 @@ ExchangeLog::ExchangeLog(ExchangeLogModel *model, QWidget *parent)
 {
     setObjectName(QStringLiteral("ExchangeLog"));
     setWindowTitle(QStringLiteral("Журнал обмена"));
-    resize(900, 420);
+    resize(1120, 440);
 
     view_->setObjectName(QStringLiteral("logView"));
     view_->setModel(model_);
@@ -133,11 +133,14 @@ ExchangeLog::ExchangeLog(ExchangeLogModel *model, QWidget *parent)
     view_->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
     view_->horizontalHeader()->setStretchLastSection(false);
     view_->horizontalHeader()->setSectionResizeMode(ExchangeLogModel::Meaning, QHeaderView::Stretch);
-    view_->setColumnWidth(ExchangeLogModel::Time, 90);
-    view_->setColumnWidth(ExchangeLogModel::Request, 230);
-    view_->setColumnWidth(ExchangeLogModel::Reply, 260);
+    view_->horizontalHeader()->setSectionResizeMode(ExchangeLogModel::RoundTrip, QHeaderView::Fixed);
+    view_->setTextElideMode(Qt::ElideRight);
+    view_->setWordWrap(false);
+    view_->setColumnWidth(ExchangeLogModel::Time, 95);
+    view_->setColumnWidth(ExchangeLogModel::Request, 200);
+    view_->setColumnWidth(ExchangeLogModel::Reply, 400);
     view_->setColumnWidth(ExchangeLogModel::Checksum, 60);
-    view_->setColumnWidth(ExchangeLogModel::RoundTrip, 110);
+    view_->setColumnWidth(ExchangeLogModel::RoundTrip, 80);
 
     auto *clear = new QPushButton(QStringLiteral("Очистить"), this);
     clear->setObjectName(QStringLiteral("clearLog"));
