@@ -3,7 +3,7 @@
 # into build-asan/ and runs it; any report fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/setup.sh >/dev/null   # the packages
+bash scripts/packages.sh
 
 flags="-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer"
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug \
