@@ -258,6 +258,11 @@ void SimLine::setNoise(const QByteArray &noise)
     noise_ = noise;
 }
 
+void SimLine::inject(const QByteArray &bytes)
+{
+    onLineThread(this, [this, bytes] { writeOut(bytes); });
+}
+
 QVector<QByteArray> SimLine::requests() const
 {
     QMutexLocker lock(&mutex_);

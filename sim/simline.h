@@ -87,6 +87,8 @@ public:
     void setCorruptChecksum(bool corrupt);  // replies carry a wrong checksum
     void setSplitReplies(bool split);       // each reply comes in two parts, the second with the next reply
     void setNoise(const QByteArray &noise); // bytes put before every reply
+    // Bytes sent unasked, at once: a flood, or a reply meant for someone else.
+    void inject(const QByteArray &bytes);
 
     // Every complete request received, in order.
     QVector<QByteArray> requests() const;
