@@ -31,14 +31,6 @@ class FaultLine : public LineTest
 protected:
     QVector<QByteArray> receptions; // what each tick read, when it read anything
 
-    QVector<SimReader> readers() const override
-    {
-        QVector<SimReader> r = SimLine::demoReaders();
-        for (SimReader &reader : r)
-            reader.live = false;
-        return r;
-    }
-
     void SetUp() override
     {
         LineTest::SetUp();
@@ -55,7 +47,6 @@ protected:
         ASSERT_EQ(text("sn"), "1000123");
     }
 
-    QString text(const QString &name) const { return ctl<QLabel>(name.toUtf8().constData())->text(); }
     QString status() const { return text("MsgCom"); }
     QString received() const { return ctl<QPlainTextEdit>("txtRec")->toPlainText(); }
 

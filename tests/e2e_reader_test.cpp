@@ -15,9 +15,7 @@ class ThreeReaders : public LineTest
 protected:
     QVector<SimReader> readers() const override
     {
-        QVector<SimReader> r = SimLine::demoReaders();
-        for (SimReader &reader : r)
-            reader.live = false;
+        QVector<SimReader> r = LineTest::readers();
         SimReader third;
         third.address = 12;
         third.serial = 77;
@@ -25,12 +23,6 @@ protected:
         return r;
     }
 };
-
-QString labelText(const frmSerial &w, const char *name)
-{
-    auto *l = w.findChild<QLabel *>(QString::fromUtf8(name));
-    return l ? l->text() : QString();
-}
 
 } // namespace
 
@@ -44,15 +36,15 @@ TEST_F(ThreeReaders, SearchFindsTheReadersAndIdentifiesTheFirst)
     EXPECT_EQ(addresses->itemText(0), "5");
     EXPECT_EQ(addresses->itemText(1), "7");
     EXPECT_EQ(addresses->itemText(2), "12");
-    EXPECT_EQ(labelText(*w, "netdev"), "5 7 12 ");
+    EXPECT_EQ(text("netdev"), "5 7 12 ");
     tick(); // identification request for 5
     tick(); // its answer
-    EXPECT_EQ(labelText(*w, "sn"), "1000123");
-    EXPECT_EQ(labelText(*w, "vv"), "1.3.4.");
+    EXPECT_EQ(text("sn"), "1000123");
+    EXPECT_EQ(text("vv"), "1.3.4.");
     tick(); // reader data answer
-    EXPECT_EQ(labelText(*w, "tek"), "15000");
-    EXPECT_EQ(labelText(*w, "hi"), "012AB3C");
-    EXPECT_EQ(labelText(*w, "ne"), "5");
+    EXPECT_EQ(text("tek"), "15000");
+    EXPECT_EQ(text("hi"), "012AB3C");
+    EXPECT_EQ(text("ne"), "5");
 
     // The frames on the line, tick by tick: the broadcast, the poll of the
     // address shown before the answer came, the identification, the poll.
@@ -76,7 +68,7 @@ TEST_F(ThreeReaders, ModeWithBothOptionsRoundTrips)
     tick();
     tick();
     EXPECT_EQ(sim.line().reader(5)->mode, 0xC0);
-    EXPECT_EQ(labelText(*w, "MsgCom"), " Установлен новый режим.");
+    EXPECT_EQ(text("MsgCom"), " Установлен новый режим.");
     EXPECT_TRUE(ctl<QRadioButton>("R485")->isChecked());
     EXPECT_TRUE(ctl<QCheckBox>("iinv")->isChecked());
     EXPECT_TRUE(ctl<QCheckBox>("usredn")->isChecked());
@@ -87,10 +79,10 @@ TEST_F(ThreeReaders, SilentLineShowsTheNoDataMessageThenRecovers)
     searchAndIdentify();
     sim.line().setSilent(true);
     ticks(2);
-    EXPECT_EQ(labelText(*w, "MsgCom"), "Нет данных со считывателя с номером 5");
+    EXPECT_EQ(text("MsgCom"), "Нет данных со считывателя с номером 5");
     sim.line().setSilent(false);
     ticks(2);
-    EXPECT_NE(labelText(*w, "MsgCom"), "Нет данных со считывателя с номером 5");
+    EXPECT_NE(text("MsgCom"), "Нет данных со считывателя с номером 5");
     EXPECT_EQ(w->no_data, 0);
 }
 

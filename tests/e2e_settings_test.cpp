@@ -14,14 +14,6 @@ namespace {
 class SettingsLine : public LineTest
 {
 protected:
-    QVector<SimReader> readers() const override
-    {
-        QVector<SimReader> r = SimLine::demoReaders();
-        for (SimReader &reader : r)
-            reader.live = false;
-        return r;
-    }
-
     void SetUp() override
     {
         LineTest::SetUp();

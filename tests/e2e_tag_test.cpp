@@ -14,25 +14,6 @@ namespace {
 class DemoLine : public LineTest
 {
 protected:
-    QVector<SimReader> readers() const override
-    {
-        QVector<SimReader> r = SimLine::demoReaders();
-        for (SimReader &reader : r)
-            reader.live = false;
-        return r;
-    }
-
-    QString text(const char *name) const
-    {
-        QObject *c = w->findChild<QObject *>(QString::fromUtf8(name));
-        if (auto *l = qobject_cast<QLabel *>(c))
-            return l->text();
-        if (auto *e = qobject_cast<QLineEdit *>(c))
-            return e->text();
-        ADD_FAILURE() << "no label or text box " << name;
-        return {};
-    }
-
     void type(const char *name, const QString &value) { ctl<QLineEdit>(name)->setText(value); }
 
     // Reader 5 identified, page "метка" open and its tag heard once.

@@ -3,6 +3,7 @@
 // serial module. Ticks are driven by the test; each waits until the line
 // has taken in what the tick wrote.
 #include "app/frmSerial.h"
+#include "windowfixture.h"
 #include "scripteddialogs.h"
 #include "serial/portnames.h"
 #include "serial/serialport.h"
@@ -30,8 +31,15 @@ protected:
     std::unique_ptr<frmSerial> w;
     std::atomic<int> handled{0};
 
-    // Readers on the line; override to change them.
-    virtual QVector<SimReader> readers() const { return SimLine::demoReaders(); }
+    // Readers on the line: the demo line with values that hold still, so
+    // tests can compare them. Override to change them.
+    virtual QVector<SimReader> readers() const
+    {
+        QVector<SimReader> r = SimLine::demoReaders();
+        for (SimReader &reader : r)
+            reader.live = false;
+        return r;
+    }
 
     void SetUp() override
     {
@@ -87,6 +95,9 @@ protected:
         w->Opros_Click();
         ticks(4);
     }
+
+    QString text(const char *name) const { return controlText(*w, name); }
+    QString text(const QString &name) const { return text(name.toUtf8().constData()); }
 
     void showPage(int page) { ctl<QTabWidget>("SSTab1")->setCurrentIndex(page); }
 };

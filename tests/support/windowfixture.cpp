@@ -7,7 +7,12 @@
 
 QString WindowTest::text(const char *name) const
 {
-    QObject *c = w->findChild<QObject *>(QString::fromUtf8(name));
+    return controlText(*w, name);
+}
+
+QString controlText(const QWidget &window, const char *name)
+{
+    QObject *c = window.findChild<QObject *>(QString::fromUtf8(name));
     EXPECT_NE(c, nullptr) << "no control " << name;
     if (auto *l = qobject_cast<QLabel *>(c))
         return l->text();

@@ -31,6 +31,9 @@ inline QByteArray bytes(std::initializer_list<int> values)
     return b;
 }
 
+// The text a control shows: label, text box, log box, combo box or button.
+QString controlText(const QWidget &window, const char *name);
+
 // A reply frame: 0x3E, address, code, payload, checksum.
 inline QByteArray replyFrame(quint8 address, quint8 code, const QByteArray &payload = {})
 {
