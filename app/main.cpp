@@ -2,40 +2,21 @@
 //   rfid-service          works on the computer's serial ports
 //   rfid-service --demo   works on a simulated line of two readers (5 and 7)
 #include "app/frmSerial.h"
+#include "app/startup.h"
 #include "serial/portnames.h"
 #include "serial/serialport.h"
 #include "sim/simline.h"
-#include "ui/artwork.h"
 #include "ui/dialogs.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
 
 #include <cstdio>
-#include <memory>
-
-namespace {
-
-// The demo line takes the first COM number that no device of this machine
-// answers to, so it shows in the port list like an adapter.
-int freePortNumber(const PortNames &names)
-{
-    for (int n = PortNames::FirstPort; n <= PortNames::LastPort; ++n) {
-        if (!names.exists(n))
-            return n;
-    }
-    return PortNames::LastPort;
-}
-
-} // namespace
 
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("rfid-service"));
-    QApplication::setApplicationDisplayName(programTitle());
-    QApplication::setStyle(QStringLiteral("Fusion"));
-    QApplication::setWindowIcon(artwork::appIcon());
+    applyProgramLook();
 
     QCommandLineParser options;
     options.setApplicationDescription(programTitle());
@@ -46,16 +27,13 @@ int main(int argc, char *argv[])
     options.process(app);
 
     PortNames names;
-    std::unique_ptr<SimHost> sim;
+    DemoLine line;
     if (options.isSet(demo)) {
-        sim = std::make_unique<SimHost>();
-        for (const SimReader &reader : SimLine::demoReaders())
-            sim->line().addReader(reader);
-        if (!sim->start()) {
+        line = startDemoLine(names);
+        if (!line.host) {
             std::fprintf(stderr, "rfid-service: no pseudo-terminal for the demo line\n");
             return 1;
         }
-        names.setOverride(freePortNumber(names), sim->line().devicePath());
     }
 
     QtDialogs dialogs;

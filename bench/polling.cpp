@@ -9,10 +9,10 @@
 #include "bench/bench.h"
 
 #include "app/frmSerial.h"
+#include "app/startup.h"
 #include "serial/portnames.h"
 #include "serial/serialport.h"
 #include "sim/simline.h"
-#include "ui/artwork.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -56,17 +56,6 @@ struct WireRequest {
     quint8 command;
 };
 
-// The first COM number no device of this machine answers to, as the demo
-// program picks it.
-int freePortNumber(const PortNames &names)
-{
-    for (int n = PortNames::FirstPort; n <= PortNames::LastPort; ++n) {
-        if (!names.exists(n))
-            return n;
-    }
-    return PortNames::LastPort;
-}
-
 bool waitUntil(const std::function<bool()> &done, int timeoutMs)
 {
     const std::int64_t end = nowNs() + std::int64_t(timeoutMs) * 1000000;
@@ -83,21 +72,16 @@ bool waitUntil(const std::function<bool()> &done, int timeoutMs)
 int pollingMode(int argc, char **argv)
 {
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("rfid-service"));
-    QApplication::setApplicationDisplayName(programTitle());
-    QApplication::setStyle(QStringLiteral("Fusion"));
-    QApplication::setWindowIcon(artwork::appIcon());
+    applyProgramLook();
 
-    SimHost sim;
-    for (const SimReader &reader : SimLine::demoReaders())
-        sim.line().addReader(reader);
-    if (!sim.start()) {
+    PortNames names;
+    const DemoLine line = startDemoLine(names);
+    if (!line.host) {
         std::fprintf(stderr, "rfid_bench: no pseudo-terminal for the demo line\n");
         return 1;
     }
-    PortNames names;
-    const int com = freePortNumber(names);
-    names.setOverride(com, sim.line().devicePath());
+    SimHost &sim = *line.host;
+    const int com = line.portNumber;
 
     SilentDialogs dialogs;
     SerialPort port(names, dialogs);

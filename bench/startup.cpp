@@ -13,10 +13,9 @@
 
 #include "app/form2.h"
 #include "app/frmSerial.h"
+#include "app/startup.h"
 #include "serial/portnames.h"
 #include "serial/serialport.h"
-#include "sim/simline.h"
-#include "ui/artwork.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -218,15 +217,6 @@ private:
     QWidget *window_;
 };
 
-int freePort(const PortNames &names)
-{
-    for (int n = PortNames::FirstPort; n <= PortNames::LastPort; ++n) {
-        if (!names.exists(n))
-            return n;
-    }
-    return PortNames::LastPort;
-}
-
 } // namespace
 
 int startupInProcessMode(int argc, char **argv)
@@ -236,20 +226,14 @@ int startupInProcessMode(int argc, char **argv)
 
     // What main() builds for --demo, in the same order.
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("rfid-service"));
-    QApplication::setApplicationDisplayName(programTitle());
-    QApplication::setStyle(QStringLiteral("Fusion"));
-    QApplication::setWindowIcon(artwork::appIcon());
+    applyProgramLook();
 
-    SimHost sim;
-    for (const SimReader &reader : SimLine::demoReaders())
-        sim.line().addReader(reader);
-    if (!sim.start()) {
+    PortNames names;
+    const DemoLine line = startDemoLine(names);
+    if (!line.host) {
         std::fprintf(stderr, "rfid_bench: no pseudo-terminal for the demo line\n");
         return 1;
     }
-    PortNames names;
-    names.setOverride(freePort(names), sim.line().devicePath());
 
     SilentDialogs dialogs;
     SerialPort port(names, dialogs);

@@ -2,6 +2,7 @@
 // after a search, as a technician sees it. Not installed.
 //   rfid-screenshots <folder>
 #include "app/frmSerial.h"
+#include "app/startup.h"
 #include "serial/portnames.h"
 #include "serial/serialport.h"
 #include "sim/simline.h"
@@ -33,16 +34,13 @@ void run(int ms)
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    QApplication::setStyle(QStringLiteral("Fusion"));
+    applyProgramLook();
     const QDir out(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("."));
 
-    SimHost sim;
-    for (const SimReader &r : SimLine::demoReaders())
-        sim.line().addReader(r);
-    if (!sim.start())
-        return 1;
     PortNames names;
-    names.setOverride(1, sim.line().devicePath());
+    const DemoLine line = startDemoLine(names);
+    if (!line.host)
+        return 1;
 
     QtDialogs dialogs;
     SerialPort port(names, dialogs);
