@@ -30,13 +30,13 @@ void frmSerial::setStatus(const QString &text)
 
 void frmSerial::TMRComm_Timer()
 {
-    // 1. Another address selected: identify the device there first.
+    // Another address selected: identify the device there first.
     if (const auto address = currentAddress(); address && *address != last_net) {
         wrs = Zapros_ser_num();
         last_net = *address;
     }
 
-    // 2. Nothing pending: poll the device of the open page.
+    // Nothing pending: poll the device of the open page.
     quint8 pollChecksum = 0;
     if (wrs.isEmpty() && CmbNetListIndex() >= 0) {
         switch (ui->SSTab1->currentIndex()) {
@@ -62,16 +62,14 @@ void frmSerial::TMRComm_Timer()
             pollChecksum = quint8(wrs.back());
     }
 
-    // 3.
     PrintToWin(wrs);
 
-    // 4. The answer to the request written on the previous tick.
+    // The answer to the request written on the previous tick.
     const QByteArray reply = port_.ReadPort();
     const QByteArray previousRequest = sentRequest_;
     const QDateTime previousSentAt = sentAt_;
     const int roundTrip = sentClock_.isValid() ? int(sentClock_.elapsed()) : -1;
 
-    // 5.
     const int written = port_.WritePort(wrs);
     if (written == wrs.size()) {
         sentRequest_ = wrs;
@@ -97,7 +95,7 @@ void frmSerial::TMRComm_Timer()
     }
 
     if (reply.isEmpty()) {
-        // 7. Silence: keep the status that was showing, say what is missing.
+        // Silence: keep the status that was showing, say what is missing.
         if (no_data == 0)
             last_msg = ui->MsgCom->text();
         no_data = -1;
@@ -118,7 +116,8 @@ void frmSerial::TMRComm_Timer()
         return;
     }
 
-    // 6. Something came.
+    // Something came: a status saved during silence comes back first, so
+    // that the reply's own message can overwrite it.
     if (no_data) {
         setStatus(last_msg);
         no_data = 0;
