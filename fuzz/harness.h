@@ -12,6 +12,8 @@
 #include <QVector>
 
 #include <algorithm>
+#include "protocol/frame.h"
+
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -20,31 +22,6 @@ namespace fuzz {
 
 // ---------------------------------------------------------------------------
 // Well-formed requests
-
-// Total length of the request with this command byte; 0 for a byte that is
-// no command of the tool.
-inline int requestLength(quint8 command)
-{
-    switch (command) {
-    case 0xF0: case 0xFC: case 0xF7: case 0xE7: case 0xE9:
-    case 0xF5: case 0xFA: case 0x06: case 0xE8:
-        return 4;
-    case 0xFB: case 0xF2:
-        return 5;
-    case 0xF1:
-        return 6;
-    case 0xF4: case 0xF6: case 0xE0: case 0xE3:
-        return 8;
-    case 0xE6:
-        return 9;
-    case 0xE2:
-        return 12;
-    case 0xE1:
-        return 19;
-    default:
-        return 0;
-    }
-}
 
 // CRC-8/MAXIM written out again, so a fault in the tool's own checksum code
 // cannot hide itself.
@@ -74,7 +51,7 @@ inline bool wellFormedRequests(const QByteArray &bytes)
             pos += 3;
             continue;
         }
-        const int length = requestLength(quint8(frame[2]));
+        const int length = proto::requestLength(quint8(frame[2]));
         if (length == 0 || left < length || checksum(frame, length - 1) != quint8(frame[length - 1]))
             return false;
         pos += length;

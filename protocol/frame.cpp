@@ -55,3 +55,41 @@ QByteArray bigEndian32(quint32 v)
 }
 
 } // namespace proto
+
+namespace proto {
+
+int requestLength(quint8 command)
+{
+    switch (command) {
+    case 0xF0: // reader data
+    case 0xFC: // identification
+    case 0xF7: // read additional parameters
+    case 0xE7: // read bound-ID table
+    case 0xE9: // clear bound-ID table
+    case 0xF5: // calibrate full level
+    case 0xFA: // calibrate empty level
+    case 0x06: // slave RS-485 data
+    case 0xE8: // slave data
+        return 4;
+    case 0xFB: // new network address
+    case 0xF2: // mode
+        return 5;
+    case 0xF1: // ID-zeroing delay
+        return 6;
+    case 0xF4: // radio parameters
+    case 0xF6: // reader serial number
+    case 0xE0: // tag poll
+    case 0xE3: // tag read
+        return 8;
+    case 0xE6: // write bound-ID cell
+        return 9;
+    case 0xE2: // tag serial number
+        return 12;
+    case 0xE1: // tag parameters
+        return 19;
+    default:
+        return 0;
+    }
+}
+
+} // namespace proto

@@ -1,5 +1,7 @@
 #include "sim/simline.h"
 
+#include "protocol/frame.h"
+
 #include <QMetaObject>
 #include <QMutexLocker>
 #include <QSocketNotifier>
@@ -37,30 +39,6 @@ quint8 crc8(const QByteArray &bytes)
             cr = (cr & 1) ? quint8((cr >> 1) ^ 0x8C) : quint8(cr >> 1);
     }
     return cr;
-}
-
-// Total request length for a command byte; 0 for a command no reader knows.
-int requestLength(quint8 command)
-{
-    switch (command) {
-    case 0xF0: case 0xFC: case 0xF7: case 0xE7: case 0xE9:
-    case 0xF5: case 0xFA: case 0x06: case 0xE8:
-        return 4;
-    case 0xFB: case 0xF2:
-        return 5;
-    case 0xF1:
-        return 6;
-    case 0xF4: case 0xF6: case 0xE0: case 0xE3:
-        return 8;
-    case 0xE6:
-        return 9;
-    case 0xE2:
-        return 12;
-    case 0xE1:
-        return 19;
-    default:
-        return 0;
-    }
 }
 
 bool isNetworkPoll(const QByteArray &r)
@@ -318,7 +296,7 @@ void SimLine::handleBytes()
 
         int length = 3;
         if (!(quint8(inbox_[1]) == kBroadcast && quint8(inbox_[2]) == kPollChecksum)) {
-            length = requestLength(quint8(inbox_[2]));
+            length = proto::requestLength(quint8(inbox_[2]));
             if (length == 0) {
                 inbox_.remove(0, 1);
                 continue;
@@ -425,7 +403,7 @@ QByteArray SimLine::answerLocked(const QByteArray &request)
     if (request.size() < 4 || quint8(request[0]) != kRequestPrefix)
         return {};
     const quint8 command = quint8(request[2]);
-    if (requestLength(command) != request.size()
+    if (proto::requestLength(command) != request.size()
         || crc8(request.left(request.size() - 1)) != quint8(request.back()))
         return {};
 

@@ -56,6 +56,7 @@ TEST_P(WorkedFrame, BuildersReproduceItAndItsCrcIsZero)
     if (frame.size() >= 4) {
         const QByteArray data = frame.mid(3, frame.size() - 4);
         EXPECT_EQ(buildRequest(quint8(frame[1]), quint8(frame[2]), data), frame);
+        EXPECT_EQ(requestLength(quint8(frame[2])), frame.size()) << "the line's parser finds its end";
     }
 }
 
