@@ -14,9 +14,7 @@ protected:
     void SetUp() override
     {
         WindowTest::SetUp();
-        openPort();
-        selectAddress(5);
-        w->last_net = 5; // identified already
+        connectToReader(5);
     }
 };
 

@@ -18,9 +18,7 @@ protected:
         WindowTest::SetUp();
         QObject::connect(w.get(), &frmSerial::exchanged,
                          [this](const ExchangeRecord &r) { records.push_back(r); });
-        openPort();
-        selectAddress(5);
-        w->last_net = 5;
+        connectToReader(5);
     }
 };
 

@@ -31,9 +31,7 @@ protected:
     void SetUp() override
     {
         WindowTest::SetUp();
-        openPort();
-        selectAddress(5);
-        w->last_net = 5; // identified already
+        connectToReader(5);
     }
 
     void put(const char *name, const QString &value)

@@ -79,6 +79,15 @@ protected:
         ASSERT_TRUE(port.open);
     }
 
+    // A port open and the reader at `address` selected and identified, so
+    // the next tick polls it.
+    void connectToReader(int address)
+    {
+        openPort();
+        selectAddress(address);
+        w->last_net = quint8(address);
+    }
+
     // Replaces the address list as a reader search would and selects `address`.
     void selectAddress(int address)
     {
