@@ -1,6 +1,8 @@
 #include "app/frmSerial.h"
 
 #include "app/form2.h"
+#include "exchange/cyclerunner.h"
+#include "serial/portlayer.h"
 #include "ui/artwork.h"
 #include "ui/dialogs.h"
 #include "ui/exchangelog.h"
@@ -16,7 +18,7 @@ frmSerial::frmSerial(PortLayer &port, Dialogs &dialogs, QWidget *parent)
     : QWidget(parent)
     , ui(std::make_unique<Ui::frmSerial>())
     , port_(port)
-    , dialogs_(dialogs)
+    , dialogs_(dialogs, [this] { dialogOpens(); }, [this] { dialogCloses(); })
 {
     ui->setupUi(this);
     setWindowTitle(programTitle());
@@ -28,6 +30,17 @@ frmSerial::frmSerial(PortLayer &port, Dialogs &dialogs, QWidget *parent)
     tmrComm_ = new QTimer(this);
     tmrComm_->setObjectName(QStringLiteral("TMRComm"));
     tmrComm_->setInterval(500);
+    // The line's cadence: a coarse timer may shift a tick by 5 % (25 ms).
+    tmrComm_->setTimerType(Qt::PreciseTimer);
+
+    runner_ = new CycleRunner(cycle_, port_, this);
+    connect(runner_, &CycleRunner::began, this, [this](const TickStart &start) {
+        if (start.addressChanged)
+            clearReaderSettings();
+        PrintToWin(start.request);
+    });
+    connect(runner_, &CycleRunner::finished, this, &frmSerial::showOutcome);
+    connect(&port_, &PortLayer::lineLost, this, &frmSerial::onLineLost);
 
     ui->Image1->setPixmap(artwork::rightArrow());
     ui->Image2->setPixmap(artwork::leftArrow());
@@ -41,6 +54,7 @@ frmSerial::frmSerial(PortLayer &port, Dialogs &dialogs, QWidget *parent)
     form2_ = new Form2;
 
     logModel_ = new ExchangeLogModel(this);
+    connect(runner_, &CycleRunner::exchanged, this, &frmSerial::exchanged);
     connect(this, &frmSerial::exchanged, logModel_, &ExchangeLogModel::append);
     // The log is offered on a key only, so the window stays as technicians know it.
     auto *logKey = new QShortcut(QKeySequence(Qt::Key_F12), this);

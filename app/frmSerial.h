@@ -7,10 +7,11 @@
 //   commands/tag/      tag and slave-sensor commands
 //   ui/                control enabling by Tag, output log
 // Byte-level work (frames, CRC, conversions, decoding) is in protocol/.
+#include "exchange/exchangecycle.h"
 #include "exchange/exchangerecord.h"
+#include "ui/dialogs.h"
 
 #include <QByteArray>
-#include <QElapsedTimer>
 #include <QString>
 #include <QWidget>
 
@@ -20,7 +21,7 @@
 namespace Ui {
 class frmSerial;
 }
-class Dialogs;
+class CycleRunner;
 class PortLayer;
 class QLabel;
 class QTimer;
@@ -32,20 +33,27 @@ class frmSerial : public QWidget
 {
     Q_OBJECT
 
+    // Declared first: the window variables below are its fields.
+    ExchangeCycle cycle_;
+
 public:
     frmSerial(PortLayer &port, Dialogs &dialogs, QWidget *parent = nullptr);
     ~frmSerial() override;
 
-    // Window variables shared by the command handlers and the exchange cycle.
-    QByteArray wrs;          // the pending request; empty = nothing pending
-    qint16 net_opr = 0;      // -1 while a reader search waits for its answer
-    quint8 mode_yes = 2;     // 2 load requested, 1 load on the next long reader data, 0 idle
-    QString last_msg;        // status text saved when the line fell silent
-    qint16 no_data = 0;      // -1 while ticks bring no bytes
-    quint8 CointWrs = 0;     // 1: the next automatic bridge poll is 0x06, else 0xE8
-    quint8 last_net = 0;     // address the identification request was last issued for
-    quint8 tag_read = 0;     // 1 while a tag parameter read waits for the next tag poll reply
+    // Window variables shared by the command handlers and the exchange
+    // cycle, which owns them (see CycleVars).
+    QByteArray &wrs = cycle_.v.wrs;
+    qint16 &net_opr = cycle_.v.net_opr;
+    quint8 &mode_yes = cycle_.v.mode_yes;
+    QString &last_msg = cycle_.v.last_msg;
+    qint16 &no_data = cycle_.v.no_data;
+    quint8 &CointWrs = cycle_.v.CointWrs;
+    quint8 &last_net = cycle_.v.last_net;
+    quint8 &tag_read = cycle_.v.tag_read;
     double SplashTicks = 0;  // Timer1 ticks so far
+
+    // Paces the exchange cycle on the line (exchange/cyclerunner.h).
+    CycleRunner &runner() const { return *runner_; }
 
     // The label array m1 (bound-ID table), index 0..9.
     QLabel *m1(int index) const;
@@ -60,7 +68,8 @@ public:
     void BTNCloseCom_Click();
     void Form_Terminate();
 
-    // Exchange cycle (exchange/).
+    // Exchange cycle (exchange/): starts a tick; the tick shows its reply
+    // once the read is over, without the window ever waiting for the line.
     void TMRComm_Timer();
 
     // Reader search and identification (commands/reader/).
@@ -134,24 +143,26 @@ protected:
     void closeEvent(QCloseEvent *event) override; // Form_QueryUnload
 
 private:
-    // Display of the replies (exchange/).
-    void showIdentification(const QByteArray &r);
-    void showNetworkPoll(const QByteArray &r);
-    void showAdditionalParams(const QByteArray &r);
-    void showIdTable(const QByteArray &r);
-    void showReaderData(const QByteArray &r);
-    void showTagPoll(const QByteArray &r);
-    void showTagData(const QByteArray &r);
-    void showSlaveData(const QByteArray &r);
-    void showSlaveRs485(const QByteArray &r);
-    void dispatchReply(const QByteArray &r);
-    void setStatus(const QString &text);
+    // What the controls say at the start of a tick.
+    Selection selection() const;
+    // Display of a tick's outcome and of each reply (exchange/).
+    void showOutcome(const TickOutcome &outcome);
+    void showIdentification(const proto::Identification &id);
+    void showNetworkPoll(const reply::NetworkPoll &poll);
+    void showReaderData(const reply::ReaderData &reader);
+    void showTagPoll(const reply::TagPoll &poll);
+    void showTagData(const proto::TagData &t);
+    void showSlaveData(const proto::SlaveData &s);
+    // Another reader was picked: its parameter boxes wait for its own values.
+    void clearReaderSettings();
+    // The device went away under an open port.
+    void onLineLost();
+    void dialogOpens();
+    void dialogCloses();
 
     // The show/hide rule of the mode option boxes (commands/reader/).
     void showModeOptions(bool visible);
 
-    void reportExchange(const QByteArray &request, const QDateTime &sentAt, int roundTripMs,
-                        const QByteArray &reply, const QString &meaning);
     void showExchangeLog();
 
     void connectHandlers();
@@ -159,16 +170,14 @@ private:
 
     std::unique_ptr<Ui::frmSerial> ui;
     PortLayer &port_;
-    Dialogs &dialogs_;
+    // Every box of the window goes through here: the cycle pauses while one is open.
+    GuardedDialogs dialogs_;
     QTimer *timer1_ = nullptr;
     QTimer *tmrComm_ = nullptr;
     Form2 *form2_ = nullptr;
+    CycleRunner *runner_ = nullptr;
+    bool lineLostPending_ = false; // the device went away while a box was open
 
-    // What the exchange log needs to pair a request with its reply.
-    QByteArray sentRequest_;
-    QDateTime sentAt_;
-    QElapsedTimer sentClock_;
-    bool statusSet_ = false; // the reply being processed set a status text
     ExchangeLogModel *logModel_ = nullptr;
     ExchangeLog *logWindow_ = nullptr;
 };

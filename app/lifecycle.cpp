@@ -1,6 +1,7 @@
 // Start-up, port scan, opening and closing the port.
 #include "app/form2.h"
 #include "app/frmSerial.h"
+#include "exchange/cyclerunner.h"
 #include "serial/portlayer.h"
 #include "ui/dialogs.h"
 #include "ui_frmSerial.h"
@@ -99,7 +100,10 @@ void frmSerial::BTNOpenCom_Click()
         timer1_->start(); // keep scanning: an adapter may be plugged in yet
         return;
     }
-    if (!port_.OpenPort(entry, LineSettings)) {
+    PortLayer::OpenFailure why;
+    if (!port_.OpenPort(entry, LineSettings, &why)) {
+        if (!why.text.isEmpty())
+            dialogs_.message(why.text, why.warning ? Dialogs::Icon::Warning : Dialogs::Icon::None);
         dialogs_.message(entry + QStringLiteral(" Not available!"));
         timer1_->start();
         return;
@@ -113,6 +117,7 @@ void frmSerial::BTNOpenCom_Click()
 void frmSerial::BTNCloseCom_Click()
 {
     tmrComm_->stop();
+    runner_->abort();
     port_.ClosePort();
 
     CloseAllTags();

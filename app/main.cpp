@@ -1,11 +1,9 @@
 // rfid-service: the service tool for RFID readers on an RS-485 line.
 //   rfid-service          works on the computer's serial ports
 //   rfid-service --demo   works on a simulated line of two readers (5 and 7)
-#include "app/frmSerial.h"
+#include "app/program.h"
 #include "app/startup.h"
-#include "serial/portnames.h"
-#include "serial/serialport.h"
-#include "sim/simline.h"
+#include "app/termination.h"
 #include "ui/dialogs.h"
 
 #include <QApplication>
@@ -26,20 +24,14 @@ int main(int argc, char *argv[])
     options.addOption(demo);
     options.process(app);
 
-    PortNames names;
-    DemoLine line;
-    if (options.isSet(demo)) {
-        line = startDemoLine(names);
-        if (!line.host) {
-            std::fprintf(stderr, "rfid-service: no pseudo-terminal for the demo line\n");
-            return 1;
-        }
+    Program program(options.isSet(demo));
+    if (!program.ready()) {
+        std::fprintf(stderr, "rfid-service: no simulated line in this build or on this system\n");
+        return 1;
     }
-
-    QtDialogs dialogs;
-    SerialPort port(names, dialogs);
-    frmSerial window(port, dialogs);
-    dialogs.setParent(&window);
+    frmSerial &window = program.window();
+    // SIGTERM and SIGINT end the program as closing its window does.
+    closeOnTerminationSignals(&window);
     window.Form_Load();
 
     const int rc = app.exec();

@@ -1,12 +1,16 @@
 #include "app/startup.h"
 
 #include "serial/portnames.h"
+#ifdef RFID_DEMO_LINE
 #include "sim/simline.h"
+#endif
 #include "ui/artwork.h"
 #include "ui/dialogs.h"
 
 #include <QApplication>
 #include <QIcon>
+
+#include <cstdlib>
 
 void applyProgramLook()
 {
@@ -14,6 +18,13 @@ void applyProgramLook()
     QApplication::setApplicationDisplayName(programTitle());
     QApplication::setStyle(QStringLiteral("Fusion"));
     QApplication::setWindowIcon(artwork::appIcon());
+}
+
+#ifdef RFID_DEMO_LINE
+
+SimLine &DemoLine::line()
+{
+    return host->line();
 }
 
 DemoLine startDemoLine(PortNames &names)
@@ -36,3 +47,29 @@ DemoLine startDemoLine(PortNames &names)
     names.setOverride(demo.portNumber, demo.host->line().devicePath());
     return demo;
 }
+
+#else
+
+// A build without the simulated line: SimHost is never made, so the empty
+// unique_ptr needs only a deleter that is never called.
+class SimHost
+{
+};
+
+SimLine &DemoLine::line()
+{
+    std::abort();
+}
+
+DemoLine startDemoLine(PortNames &)
+{
+    return DemoLine();
+}
+
+#endif
+
+// Here, where SimHost is complete.
+DemoLine::DemoLine() = default;
+DemoLine::DemoLine(DemoLine &&) noexcept = default;
+DemoLine &DemoLine::operator=(DemoLine &&) noexcept = default;
+DemoLine::~DemoLine() = default;

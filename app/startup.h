@@ -1,17 +1,27 @@
 #pragma once
 // What every start of the program shares: its look, and the simulated line
 // of the demo.
-#include "sim/simline.h"
-
 #include <memory>
 
 class PortNames;
+class SimHost;
+class SimLine;
 
 // Name, title, style and icon of the program.
 void applyProgramLook();
 
+// The demo readers on a pseudo-terminal. Built only where pseudo-terminals
+// exist and the build asks for it (RFID_DEMO_LINE); elsewhere it never runs.
 struct DemoLine {
-    std::unique_ptr<SimHost> host; // null when no pseudo-terminal can be had
+    DemoLine();
+    DemoLine(DemoLine &&) noexcept;
+    DemoLine &operator=(DemoLine &&) noexcept;
+    ~DemoLine();
+
+    bool running() const { return host != nullptr; }
+    SimLine &line();
+
+    std::unique_ptr<SimHost> host; // null when no demo line runs
     int portNumber = 0;            // the COM number the line appears as
 };
 

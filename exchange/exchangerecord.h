@@ -13,7 +13,7 @@ struct ExchangeRecord {
     QByteArray reply;        // what came back on the next tick
     Checksum checksum = Checksum::None;
     QString meaning;         // the status the reply produced, or what it was
-    int roundTripMs = -1;    // from the write to the end of the read that brought the reply
+    int roundTripMs = -1;    // from the end of the write to the arrival of the reply's last byte
 };
 
 Q_DECLARE_METATYPE(ExchangeRecord)

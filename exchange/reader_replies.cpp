@@ -5,9 +5,8 @@
 #include "protocol/replies.h"
 #include "ui_frmSerial.h"
 
-void frmSerial::showIdentification(const QByteArray &r)
+void frmSerial::showIdentification(const proto::Identification &id)
 {
-    const proto::Identification id = proto::decodeIdentification(r);
     if (!id.serial) {
         ui->sn->setText(QStringLiteral("????????"));
         return;
@@ -25,51 +24,29 @@ void frmSerial::showIdentification(const QByteArray &r)
         swtag134();
 }
 
-void frmSerial::showNetworkPoll(const QByteArray &r)
+void frmSerial::showNetworkPoll(const reply::NetworkPoll &poll)
 {
-    if (!net_opr)
-        return;
-    const auto addresses = proto::decodeNetworkPoll(r);
-    if (!addresses)
-        return;
-
     QString list;
     ui->CmbNet->clear();
-    for (quint8 a : *addresses) {
+    for (quint8 a : poll.addresses) {
         const QString text = QString::number(a);
         ui->CmbNet->addItem(text);
         list += text + QLatin1Char(' ');
     }
     ui->CmbNet->setCurrentIndex(0);
     ui->netdev->setText(list);
-    ui->txtRec->setPlainText(proto::hexDump(r, QLatin1Char(' ')));
-    wrs = Zapros_ser_num();
-    setStatus(QStringLiteral("Произошел опрос сети."));
 }
 
-void frmSerial::showAdditionalParams(const QByteArray &r)
+void frmSerial::clearReaderSettings()
 {
-    const auto delay = proto::decodeAdditionalParams(r);
-    if (!delay)
-        return;
-    setStatus(QStringLiteral("Приняты доп. параметры считывателя"));
-    ui->Zad2->setText(QString::number(*delay));
+    ui->num_net->setText(QStringLiteral("0"));
+    ui->n_kan->setText(QStringLiteral("0"));
+    ui->ppow->setText(QStringLiteral("0"));
 }
 
-void frmSerial::showIdTable(const QByteArray &r)
+void frmSerial::showReaderData(const reply::ReaderData &reader)
 {
-    const auto table = proto::decodeIdTable(r);
-    if (!table)
-        return;
-    for (int k = 0; k < 10 && k < table->size(); ++k)
-        m1(k)->setText(table->at(k));
-}
-
-void frmSerial::showReaderData(const QByteArray &r)
-{
-    const auto d = proto::decodeReaderData(r);
-    if (!d)
-        return; // wrong checksum or cut short: nothing changes
+    const proto::ReaderData *const d = &reader.data;
 
     // A zero current value means the reader has no fresh measurement.
     if (d->current > 0) {
@@ -122,19 +99,10 @@ void frmSerial::showReaderData(const QByteArray &r)
     ui->hi->setText(d->tagId);
     ui->ko->setText(QString::number(d->k));
 
-    if (d->longForm) {
-        // The latch lets the operator's choices stand: the reader's mode and
-        // radio parameters are loaded once, from the second long reply after
-        // a search or a mode setting.
-        if (mode_yes == 1) {
-            Out_modes(d->longForm->mode);
-            ui->num_net->setText(QString::number(d->longForm->network));
-            ui->n_kan->setText(QString::number(d->longForm->channel));
-            ui->ppow->setText(QString::number(d->longForm->power));
-        }
-        if (mode_yes == 2) {
-            mode_yes = 1;
-            setStatus(QStringLiteral("Приняты данные"));
-        }
+    if (reader.loadSettings && d->longForm) {
+        Out_modes(d->longForm->mode);
+        ui->num_net->setText(QString::number(d->longForm->network));
+        ui->n_kan->setText(QString::number(d->longForm->channel));
+        ui->ppow->setText(QString::number(d->longForm->power));
     }
 }

@@ -7,30 +7,22 @@
 
 #include <QLocale>
 
-void frmSerial::showTagPoll(const QByteArray &r)
+void frmSerial::showTagPoll(const reply::TagPoll &poll)
 {
-    const auto t = proto::decodeTagPoll(r);
-    if (!t)
-        return;
-    setStatus(QStringLiteral("Был ПИНГ."));
+    const proto::TagPoll *const t = &poll.tag;
     ui->SerNumMetki->setText(QString::number(t->serial));
     ui->textOutCmd->setText(proto::byteHex(t->command));
     ui->outID->setText(t->id);
     // After a parameter read the ID box takes the tag's ID once; later polls
     // leave what the operator may have typed.
-    if (tag_read == 1) {
+    if (poll.takeId)
         ui->ID_Metki->setText(t->id);
-        tag_read = 0;
-    }
     ui->UrPr->setText(QString::number(t->level));
 }
 
-void frmSerial::showTagData(const QByteArray &r)
+void frmSerial::showTagData(const proto::TagData &tag)
 {
-    const auto t = proto::decodeTagData(r);
-    if (!t)
-        return;
-    setStatus(QStringLiteral("Считаны данные."));
+    const proto::TagData *const t = &tag;
     ui->outSN->setText(QString::number(t->serial));
     ui->textOutCmd->setText(proto::byteHex(t->command));
     ui->outID->setText(t->id);
@@ -46,24 +38,12 @@ void frmSerial::showTagData(const QByteArray &r)
     ui->UrPr->setText(QString::number(t->level));
 }
 
-void frmSerial::showSlaveData(const QByteArray &r)
+void frmSerial::showSlaveData(const proto::SlaveData &slave)
 {
-    const auto s = proto::decodeSlaveData(r);
-    if (!s)
-        return;
-    setStatus(QStringLiteral("Приняты данные моста"));
+    const proto::SlaveData *const s = &slave;
     ui->sn_sl->setText(QString::number(s->serial));
     ui->Temp_sl->setText(s->temperature);
     ui->fr_sl->setText(QString::number(s->frequency));
     ui->Check_sl->setChecked(s->contact);
     ui->ur_sl->setText(QString::number(s->level));
-}
-
-void frmSerial::showSlaveRs485(const QByteArray &r)
-{
-    const auto word = proto::decodeSlaveRs485(r);
-    if (!word)
-        return;
-    setStatus(QStringLiteral("Приняты данные моста"));
-    ui->RR_SL_data->setText(QString::number(*word));
 }

@@ -12,7 +12,7 @@
 #include <QVector>
 
 #include <algorithm>
-#include "protocol/frame.h"
+#include "protocol/commands.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -105,7 +105,9 @@ inline const char *const TagModeTexts[8] = {"", "4", "5", "2", "0", "255", "256"
 //           selected (ReceiveSetup::Selection), bits 4-6 ModeMetki text
 //           (TagModeTexts), bit 7 the selected address is identified already
 //   then    the addresses
-//   byte    bits 0-1 number of receptions - 1 (value % 3), bit 7 CointWrs = 1
+//   byte    bits 0-1 number of receptions - 1 (value % 3), bits 2-4 reception i
+//           arrives while its tick waits for the line (through the event
+//           loop) rather than before the tick, bit 7 CointWrs = 1
 //   then    the length of every reception but the last
 //   rest    the received bytes; the last reception takes what is left, at
 //           most 255 bytes as one read of the port does
@@ -125,6 +127,7 @@ struct ReceiveSetup {
     int tagMode = 0;
     bool identified = true;
     bool bridgeToggle = false;
+    int lateMask = 0;
     QByteArrayList receptions{QByteArray()};
 
     static ReceiveSetup decode(const uint8_t *data, size_t size)
@@ -147,6 +150,7 @@ struct ReceiveSetup {
         const quint8 shape = in.byte();
         const int count = (shape & 3) % MaxReceptions + 1;
         s.bridgeToggle = shape & 0x80;
+        s.lateMask = (shape >> 2) & 7;
         QVector<int> lengths;
         for (int i = 0; i < count - 1; ++i)
             lengths.append(in.byte());
@@ -165,7 +169,7 @@ struct ReceiveSetup {
         out.append(char(addresses.size() | selection << 2 | tagMode << 4 | (identified ? 0x80 : 0)));
         for (quint8 a : addresses)
             out.append(char(a));
-        out.append(char((receptions.size() - 1) | (bridgeToggle ? 0x80 : 0)));
+        out.append(char((receptions.size() - 1) | lateMask << 2 | (bridgeToggle ? 0x80 : 0)));
         for (int i = 0; i + 1 < receptions.size(); ++i)
             out.append(char(receptions.at(i).size()));
         for (const QByteArray &r : receptions)
@@ -269,12 +273,32 @@ class FuzzPort : public PortLayer
 {
 public:
     QByteArray next;         // what the next read returns (once)
+    qint64 nextAtMs = -1;    // when it arrived
     QByteArrayList written;  // what was written since the target last cleared it
     bool unplugged = false;
     bool open = false;
 
+    // Bytes that came long before the tick that reads them.
+    void waitingSinceLongAgo(const QByteArray &bytes)
+    {
+        next = bytes;
+        nextAtMs = steadyMs() - 1000;
+    }
+    // Bytes that come now, while a tick may be waiting for them.
+    void arriveNow(const QByteArray &bytes)
+    {
+        next = bytes;
+        nextAtMs = steadyMs();
+        emit bytesArrived();
+    }
+
+    Waiting waiting() const override
+    {
+        return next.isEmpty() ? Waiting{} : Waiting{int(next.size()), nextAtMs};
+    }
+    qint64 lastReadByteAtMs() const override { return lastReadAtMs_; }
     qint32 PortExists(qint16 n) override { return n == 3 ? 1 : 0; }
-    bool OpenPort(const QString &, const QString &) override
+    bool OpenPort(const QString &, const QString &, OpenFailure *) override
     {
         open = true;
         return true;
@@ -287,7 +311,8 @@ public:
     void FlushPort() override {}
     QByteArray ReadPort() override
     {
-        QByteArray r = next;
+        QByteArray r = next.left(MaxTransfer);
+        lastReadAtMs_ = r.isEmpty() ? -1 : nextAtMs;
         next.clear();
         return r;
     }
@@ -300,6 +325,9 @@ public:
         written << s;
         return int(s.size());
     }
+
+private:
+    qint64 lastReadAtMs_ = -1;
 };
 
 // Message boxes are dropped; input boxes and questions get the set answers.

@@ -7,6 +7,7 @@
 // out another way. The input layout is OperatorInput. Shared by
 // fuzz_operator and the regression tests.
 #include "fuzzwindow.h"
+#include "exchange/cyclerunner.h"
 
 #include "protocol/conversions.h"
 #include "protocol/frame.h"
@@ -129,6 +130,7 @@ public:
             tabs_->setCurrentIndex(in.page);
             port.written.clear();
             w.TMRComm_Timer();
+            w.runner().endReadNow();
             for (const QByteArray &sent : port.written) {
                 if (!outcome)
                     outcome = expectRequests("the tick after a handler wrote a malformed request", sent);

@@ -5,6 +5,7 @@
 // and must only ever send well-formed requests. The input layout is
 // ReceiveSetup. Shared by fuzz_receive and the regression tests.
 #include "fuzzwindow.h"
+#include "exchange/cyclerunner.h"
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -24,9 +25,16 @@ public:
         FuzzPort &port = window_.port;
 
         Outcome outcome;
-        for (const QByteArray &reception : setup.receptions) {
-            port.next = reception;
+        for (int i = 0; i < setup.receptions.size(); ++i) {
+            const QByteArray &reception = setup.receptions.at(i);
+            const bool late = setup.lateMask & (1 << i);
+            if (!late)
+                port.waitingSinceLongAgo(reception);
             w.TMRComm_Timer();
+            if (late)
+                port.arriveNow(reception);
+            // The read's time-out, at once: the target decides what came.
+            w.runner().endReadNow();
             for (const QByteArray &sent : port.written) {
                 if (!outcome)
                     outcome = expectRequests("a tick wrote a malformed request", sent);

@@ -33,11 +33,3 @@ QByteArray bigEndian32(quint32 v);
 
 } // namespace proto
 
-namespace proto {
-
-// The whole length of a request with this command code, checksum included;
-// 0 for a code no device on the line knows. The reader search (31 FF DC) has
-// no command byte and is not covered.
-int requestLength(quint8 command);
-
-} // namespace proto

@@ -1,7 +1,9 @@
 #include "protocol/replies.h"
 
 #include "protocol/conversions.h"
+#include "protocol/commands.h"
 #include "protocol/crc8.h"
+#include "protocol/frame.h"
 
 #include <QLocale>
 
@@ -222,35 +224,11 @@ namespace proto {
 
 QString replyName(const QByteArray &r)
 {
-    if (r.size() <= 3 || quint8(r.at(0)) != 0x3E)
+    if (r.size() <= 3 || quint8(r.at(0)) != ReplyPrefix)
         return QStringLiteral("адреса в сети (ответ на поиск)");
-    switch (quint8(r.at(2))) {
-    case 0xFC:
-        return QStringLiteral("идентификация считывателя");
-    case 0xF0:
-        return QStringLiteral("данные считывателя");
-    case 0xE0:
-        return QStringLiteral("ответ метки");
-    case 0xE3:
-        return QStringLiteral("параметры метки");
-    case 0xE6:
-        return QStringLiteral("таблица привязанных ID");
-    case 0xE8:
-        return QStringLiteral("данные ведомого");
-    case 0x06:
-        return QStringLiteral("данные RS485 ведомого");
-    case 0xF1:
-    case 0xF7:
-        return QStringLiteral("доп. параметры считывателя");
-    case 0xF4:
-        return QStringLiteral("подтверждение параметров");
-    case 0xE9:
-        return QStringLiteral("подтверждение очистки таблицы");
-    case 0xE2:
-        return QStringLiteral("подтверждение сер. номера метки");
-    default:
-        return QStringLiteral("код ") + QString::number(quint8(r.at(2)), 16).toUpper();
-    }
+    if (const CommandInfo *row = commandInfo(quint8(r.at(2))))
+        return QString::fromUtf8(row->replyName);
+    return QStringLiteral("код ") + byteHex(quint8(r.at(2)));
 }
 
 } // namespace proto

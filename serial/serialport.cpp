@@ -1,27 +1,18 @@
 #include "serial/serialport.h"
 
 #include "serial/portnames.h"
-#include "ui/dialogs.h"
 
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QSerialPort>
 #include <QStringList>
+#include <QTimer>
 
 #ifdef Q_OS_UNIX
 #include <sys/file.h>
 #endif
 
 namespace {
-
-// One transfer is at most 255 bytes in either direction.
-constexpr int kMaxChunk = 255;
-// A read returns once the line stays quiet this long after a byte...
-constexpr int kReadIntervalMs = 20;
-// ...and at the latest after 1 ms per requested byte plus 1 ms.
-constexpr int kReadTotalMs = kMaxChunk * 1 + 1;
-// A write of n bytes is given n ms plus this much.
-constexpr int kWriteConstantMs = 10;
 
 // Error codes as the operator knows them from the Windows port dialogs.
 constexpr int kErrorAccessDenied = 5;
@@ -116,6 +107,16 @@ bool lockDevice(QSerialPort &port)
 #endif
 }
 
+// Errors after which the device is gone: a pulled adapter shows as a
+// hang-up on the next read (Qt: ResourceError, or ReadError for a read of 0
+// bytes), and a write to it fails. Modem-line calls that a pseudo-terminal
+// does not support (UnsupportedOperationError) and time-outs are not fatal.
+bool lineIsGone(QSerialPort::SerialPortError error)
+{
+    return error == QSerialPort::ResourceError || error == QSerialPort::ReadError
+           || error == QSerialPort::WriteError;
+}
+
 QString systemPath(const PortNames &names, const QString &name)
 {
     const QString path = names.devicePathForName(name);
@@ -130,9 +131,17 @@ QString systemPath(const PortNames &names, const QString &name)
 
 } // namespace
 
-SerialPort::SerialPort(const PortNames &names, Dialogs &dialogs)
-    : names_(names), dialogs_(dialogs)
+SerialPort::SerialPort(const PortNames &names, QObject *parent)
+    : PortLayer(parent), names_(names), writeDeadline_(new QTimer(this))
 {
+    writeDeadline_->setSingleShot(true);
+    writeDeadline_->setTimerType(Qt::PreciseTimer);
+    connect(writeDeadline_, &QTimer::timeout, this, [this] {
+        // What did not go out in time is dropped, as a timed-out serial
+        // write does: it must not trail behind the next request.
+        if (port_ && port_->bytesToWrite() > 0)
+            port_->clear(QSerialPort::Output);
+    });
 }
 
 SerialPort::~SerialPort()
@@ -145,45 +154,57 @@ qint32 SerialPort::PortExists(qint16 n)
     return names_.exists(n) ? 1 : 0;
 }
 
-bool SerialPort::OpenPort(const QString &name, const QString &settings)
+bool SerialPort::OpenPort(const QString &name, const QString &settings, OpenFailure *failure)
 {
     ClosePort();
+    const auto fail = [failure](const QString &text, bool warning) {
+        if (failure)
+            *failure = {text, warning};
+        return false;
+    };
 
     auto port = std::make_unique<QSerialPort>();
     port->setPortName(systemPath(names_, name));
     if (!port->open(QIODevice::ReadWrite) || !lockDevice(*port)) {
         port->close();
-        dialogs_.message(QStringLiteral("Com Port ") + name
-                             + QStringLiteral(" недоступен. Установите нужный порт."),
-                         Dialogs::Icon::Warning);
-        return false;
+        return fail(QStringLiteral("Com Port ") + name
+                        + QStringLiteral(" недоступен. Установите нужный порт."),
+                    true);
     }
 
     LineSettings line;
     if (!parseSettings(settings, &line)) {
         port->close();
-        dialogs_.message(QStringLiteral("Unable to build Comm DCB ") + settings
-                         + QStringLiteral(" Error: ") + QString::number(kErrorInvalidParameter));
-        return false;
+        return fail(QStringLiteral("Unable to build Comm DCB ") + settings
+                        + QStringLiteral(" Error: ") + QString::number(kErrorInvalidParameter),
+                    false);
     }
 
     if (const int code = applySettings(*port, line)) {
         port->close();
-        dialogs_.message(QStringLiteral("Unable to set Comm DCB ") + settings
-                         + QStringLiteral(" Error: ") + QString::number(code));
-        return false;
+        return fail(QStringLiteral("Unable to set Comm DCB ") + settings
+                        + QStringLiteral(" Error: ") + QString::number(code),
+                    false);
     }
 
     port_ = std::move(port);
+    lost_ = false;
+    input_.clear();
+    lastReadByteAt_ = -1;
+    connect(port_.get(), &QSerialPort::readyRead, this, &SerialPort::collect);
+    connect(port_.get(), &QSerialPort::errorOccurred, this, &SerialPort::onError);
     return true;
 }
 
 int SerialPort::ClosePort()
 {
+    writeDeadline_->stop();
     if (!port_)
         return 0;
+    port_->disconnect(this);
     port_->close();
     port_.reset();
+    input_.clear();
     return 1;
 }
 
@@ -198,34 +219,49 @@ bool SerialPort::isOpen() const
     return port_ != nullptr;
 }
 
-QByteArray SerialPort::ReadPort()
+void SerialPort::collect()
 {
     if (!port_)
+        return;
+    const QByteArray bytes = port_->readAll();
+    if (bytes.isEmpty())
+        return;
+    input_.append(bytes, steadyMs());
+    emit bytesArrived();
+}
+
+void SerialPort::onError(QSerialPort::SerialPortError error)
+{
+    if (!lineIsGone(error) || lost_)
+        return;
+    lost_ = true;
+    // Closed from the event loop, not from inside Qt's own notification:
+    // until then a hung-up descriptor could keep reporting itself readable.
+    QMetaObject::invokeMethod(this, &SerialPort::dropLostPort, Qt::QueuedConnection);
+}
+
+void SerialPort::dropLostPort()
+{
+    if (!lost_ || !port_)
+        return;
+    ClosePort();
+    emit lineLost();
+}
+
+PortLayer::Waiting SerialPort::waiting() const
+{
+    return {input_.size(), input_.newestAtMs()};
+}
+
+QByteArray SerialPort::ReadPort()
+{
+    lastReadByteAt_ = -1;
+    if (!port_)
         return QByteArray();
-
-    QElapsedTimer clock;
-    clock.start();
-    QByteArray got;
-    // Qt only moves bytes from the device into its own buffer inside
-    // waitForReadyRead (there is no event loop running here); whatever it
-    // holds beyond our 255 stays there for the next call.
-    const auto take = [&] {
-        if (port_->bytesAvailable() > 0)
-            got += port_->read(kMaxChunk - got.size());
-    };
-
-    port_->waitForReadyRead(0);
-    take();
-    while (got.size() < kMaxChunk) {
-        const int remaining = kReadTotalMs - static_cast<int>(clock.elapsed());
-        const int wait = got.isEmpty() ? remaining : qMin(remaining, kReadIntervalMs);
-        // A failed wait is either the quiet line we wait for or a device
-        // that went away; either way the read is over.
-        if (wait <= 0 || !port_->waitForReadyRead(wait))
-            break;
-        take();
-    }
-
+    // Bytes Qt holds but has not announced yet belong to this read too.
+    if (port_->bytesAvailable() > 0)
+        collect();
+    const QByteArray got = input_.take(&lastReadByteAt_);
     if (got.isEmpty())
         FlushPort();
     return got;
@@ -233,33 +269,25 @@ QByteArray SerialPort::ReadPort()
 
 int SerialPort::WritePort(const QByteArray &s)
 {
-    if (s.size() > kMaxChunk) {
-        WritePort(s.left(kMaxChunk));
-        WritePort(s.mid(kMaxChunk));
+    if (s.size() > MaxTransfer) {
+        WritePort(s.left(MaxTransfer));
+        WritePort(s.mid(MaxTransfer));
         return 0;
     }
-    if (!port_ || s.isEmpty())
-        return 0;
+    return writePiece(s);
+}
 
+int SerialPort::writePiece(const QByteArray &s)
+{
+    if (!port_ || lost_ || s.isEmpty())
+        return 0;
     if (port_->write(s) != s.size()) {
         port_->clear(QSerialPort::Output);
         return 0;
     }
-
-    const int budget = static_cast<int>(s.size()) + kWriteConstantMs;
-    QElapsedTimer clock;
-    clock.start();
-    while (port_->bytesToWrite() > 0) {
-        const int remaining = budget - static_cast<int>(clock.elapsed());
-        if (remaining <= 0 || !port_->waitForBytesWritten(remaining))
-            break;
-    }
-
-    const qint64 left = port_->bytesToWrite();
-    if (left > 0) {
-        // What did not go out in time is dropped, as a timed-out serial
-        // write does: it must not trail behind the next request.
-        port_->clear(QSerialPort::Output);
-    }
-    return static_cast<int>(qMax<qint64>(0, s.size() - left));
+    // Qt hands the bytes to the device as soon as the event loop runs, which
+    // is at once: the window thread never waits for them.
+    const int budget = int(port_->bytesToWrite()) + WriteConstantMs;
+    writeDeadline_->start(budget);
+    return int(s.size());
 }

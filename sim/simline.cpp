@@ -1,5 +1,6 @@
 #include "sim/simline.h"
 
+#include "protocol/commands.h"
 #include "protocol/frame.h"
 
 #include <QMetaObject>
@@ -15,6 +16,8 @@
 #include <unistd.h>
 
 namespace {
+
+using proto::Command;
 
 constexpr quint8 kRequestPrefix = 0x31;
 constexpr quint8 kReplyPrefix = 0x3E;
@@ -52,11 +55,11 @@ bool isNetworkPoll(const QByteArray &r)
 class ReplyFrame
 {
 public:
-    ReplyFrame(quint8 address, quint8 code)
+    ReplyFrame(quint8 address, Command command)
     {
         u8(kReplyPrefix);
         u8(address);
-        u8(code);
+        u8(proto::code(command));
     }
     ReplyFrame &u8(quint8 v)
     {
@@ -86,7 +89,7 @@ quint32 be32At(const QByteArray &r, int i)
 
 QByteArray tableReply(const SimReader &r)
 {
-    ReplyFrame f(r.address, 0xE6);
+    ReplyFrame f(r.address, Command::IdTable);
     for (quint32 id : r.table)
         f.le32(id);
     return f.finish();
@@ -94,7 +97,7 @@ QByteArray tableReply(const SimReader &r)
 
 QByteArray tagPollReply(const SimReader &r, const SimTag &t)
 {
-    return ReplyFrame(r.address, 0xE0).be32(t.serial).be32(t.id).u8(t.level).finish();
+    return ReplyFrame(r.address, Command::TagPoll).be32(t.serial).be32(t.id).u8(t.level).finish();
 }
 
 // Runs `fn` on the thread the line lives on, waiting for it; directly when
@@ -419,57 +422,57 @@ QByteArray SimLine::answerLocked(const QByteArray &request)
         return t == r.tags.end() ? nullptr : &*t;
     };
 
-    switch (command) {
-    case 0xFC:
-        return ReplyFrame(address, 0xFC).le32(r.serial).u8(r.version).u8(r.versionPrefix).finish();
-    case 0xF0: {
+    switch (Command(command)) {
+    case Command::Identification:
+        return ReplyFrame(address, Command::Identification).le32(r.serial).u8(r.version).u8(r.versionPrefix).finish();
+    case Command::ReaderData: {
         if (r.live)
             drift(r);
         const quint32 tagId = r.tags.isEmpty() ? 0 : r.tags.first().id;
-        return ReplyFrame(address, 0xF0)
+        return ReplyFrame(address, Command::ReaderData)
             .u8(r.temperature).le16(r.level).le32(r.current).le32(r.empty).le32(tagId).le16(r.k)
             .u8(r.mode).le16(r.network).u8(r.channel).u8(r.power)
             .finish();
     }
-    case 0xF2:
+    case Command::Mode:
         r.mode = quint8(request[3]);
-        return ReplyFrame(address, 0xF2).u8(r.mode).finish();
-    case 0xF4:
+        return ReplyFrame(address, Command::Mode).u8(r.mode).finish();
+    case Command::RadioParams:
         r.network = be16At(request, 3);
         r.channel = quint8(request[5]);
         r.power = quint8(request[6]);
-        return ReplyFrame(address, 0xF4).finish();
-    case 0xF1:
+        return ReplyFrame(address, Command::RadioParams).finish();
+    case Command::Delay:
         r.delay = be16At(request, 3);
-        return ReplyFrame(address, 0xF1).le16(r.delay).finish();
-    case 0xF7:
+        return ReplyFrame(address, Command::Delay).le16(r.delay).finish();
+    case Command::DelayRead:
         // The read of the additional parameters is answered like their setting.
-        return ReplyFrame(address, 0xF1).le16(r.delay).finish();
-    case 0xFB:
+        return ReplyFrame(address, Command::Delay).le16(r.delay).finish();
+    case Command::NetAddress:
         // Confirmed from the old address; from then on only the new one answers.
         r.address = quint8(request[3]);
-        return ReplyFrame(address, 0xFB).finish();
-    case 0xF6:
+        return ReplyFrame(address, Command::NetAddress).finish();
+    case Command::ReaderSerial:
         r.serial = be32At(request, 3);
-        return ReplyFrame(address, 0xF6).finish();
-    case 0xF5:
+        return ReplyFrame(address, Command::ReaderSerial).finish();
+    case Command::FullLevel:
         r.full = r.level;
-        return ReplyFrame(address, 0xF5).finish();
-    case 0xFA:
+        return ReplyFrame(address, Command::FullLevel).finish();
+    case Command::EmptyLevel:
         r.empty = r.level;
-        return ReplyFrame(address, 0xFA).finish();
-    case 0xE7:
+        return ReplyFrame(address, Command::EmptyLevel).finish();
+    case Command::IdTableRead:
         return tableReply(r);
-    case 0xE9:
+    case Command::IdTableClear:
         r.table.fill(0);
-        return ReplyFrame(address, 0xE9).finish();
-    case 0xE6: {
+        return ReplyFrame(address, Command::IdTableClear).finish();
+    case Command::IdTable: {
         const quint8 index = quint8(request[3]);
         if (index < r.table.size())
             r.table[index] = be32At(request, 4);
         return tableReply(r);
     }
-    case 0xE0: {
+    case Command::TagPoll: {
         // The poll number wakes whichever tag is first in the field; any
         // other number only the tag that carries it.
         const quint32 number = be32At(request, 3);
@@ -478,17 +481,17 @@ QByteArray SimLine::answerLocked(const QByteArray &request)
             : tagWhere([number](const SimTag &c) { return c.id == number; });
         return t ? tagPollReply(r, *t) : QByteArray();
     }
-    case 0xE3: {
+    case Command::TagData: {
         const quint32 id = be32At(request, 3);
         const SimTag *t = tagWhere([id](const SimTag &c) { return c.id == id; });
         if (!t)
             return {};
-        return ReplyFrame(address, 0xE3)
+        return ReplyFrame(address, Command::TagData)
             .be32(t->serial).be32(t->id).be16(t->interval)
             .u8(t->mode).u8(t->power).u8(t->version).be16(t->sleep).u8(t->level)
             .finish();
     }
-    case 0xE1: {
+    case Command::TagParams: {
         const quint32 serial = be32At(request, 4);
         SimTag *t = tagWhere([serial](const SimTag &c) { return c.serial == serial; });
         if (!t)
@@ -498,30 +501,30 @@ QByteArray SimLine::answerLocked(const QByteArray &request)
         t->mode = quint8(request[14]);
         t->power = quint8(request[15]);
         t->sleep = be16At(request, 16);
-        return ReplyFrame(address, 0xE1).finish();
+        return ReplyFrame(address, Command::TagParams).finish();
     }
-    case 0xE2: {
+    case Command::TagSerial: {
         const quint32 id = be32At(request, 3);
         SimTag *t = tagWhere([id](const SimTag &c) { return c.id == id; });
         if (!t)
             return {};
         t->serial = be32At(request, 7);
-        return ReplyFrame(address, 0xE2).finish();
+        return ReplyFrame(address, Command::TagSerial).finish();
     }
-    case 0xE8: {
+    case Command::SlaveData: {
         if (!r.slave)
             return {};
         const SimSlave &s = *r.slave;
         // The slave's temperature is the one big-endian number of a reader reply.
-        return ReplyFrame(address, 0xE8)
+        return ReplyFrame(address, Command::SlaveData)
             .le32(s.serial).be16(quint16(s.temperature)).le16(s.frequency)
             .u8(s.contact ? kContactSet : 0x00).u8(s.level)
             .finish();
     }
-    case 0x06:
+    case Command::SlaveRs485:
         if (!r.slave)
             return {};
-        return ReplyFrame(address, 0x06).u8(0).le16(r.slave->rs485).finish();
+        return ReplyFrame(address, Command::SlaveRs485).u8(0).le16(r.slave->rs485).finish();
     default:
         return {};
     }

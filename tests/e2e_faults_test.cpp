@@ -96,7 +96,13 @@ protected:
 TEST_F(FaultLine, UnpluggedAdapterClosesThePortAndReplugOpensItAgain)
 {
     sim.line().unplug();
-    w->TMRComm_Timer(); // no request can reach the line now, so no waiting for one
+    // The hang-up reaches the window through the event loop, with no tick and
+    // nothing pending: reported once, and the port no longer polled.
+    QElapsedTimer waited;
+    waited.start();
+    while (dialogs.messages.isEmpty() && waited.elapsed() < 2000)
+        runFor(5);
+    runFor(300);
 
     EXPECT_EQ(dialogs.messages, QStringList{"Ошибка записи в порт"});
     EXPECT_FALSE(port->isOpen());
@@ -393,11 +399,10 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(FaultLine, SecondOpenOfAHeldPortIsRefused)
 {
-    ScriptedDialogs otherDialogs;
-    SerialPort other(names, otherDialogs);
-    EXPECT_FALSE(other.OpenPort(QStringLiteral("COM%1").arg(PortNumber), QStringLiteral("19200,n,8,1")));
-    EXPECT_EQ(otherDialogs.messages,
-              QStringList{QStringLiteral("Com Port COM%1 недоступен. Установите нужный порт.").arg(PortNumber)});
+    SerialPort other(names);
+    PortLayer::OpenFailure why;
+    EXPECT_FALSE(other.OpenPort(QStringLiteral("COM%1").arg(PortNumber), QStringLiteral("19200,n,8,1"), &why));
+    EXPECT_EQ(why.text, QStringLiteral("Com Port COM%1 недоступен. Установите нужный порт.").arg(PortNumber));
     EXPECT_FALSE(other.isOpen());
 
     // The window keeps its line.
@@ -411,8 +416,7 @@ TEST_F(FaultLine, OpeningAPortHeldElsewhereReportsItAndScanningGoesOn)
     w->BTNCloseCom_Click();
     ASSERT_FALSE(port->isOpen());
     const QString name = QStringLiteral("COM%1").arg(PortNumber);
-    ScriptedDialogs holderDialogs;
-    auto holder = std::make_unique<SerialPort>(names, holderDialogs);
+    auto holder = std::make_unique<SerialPort>(names);
     ASSERT_TRUE(holder->OpenPort(name, QStringLiteral("19200,n,8,1")));
 
     w->Timer1_Timer(); // a held port still exists

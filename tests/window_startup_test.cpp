@@ -128,7 +128,9 @@ TEST_F(WindowTest, ScanResumesAfterAFailedOpen)
     port.failingOpen = {"COM4"};
     w->Timer1_Timer();
     w->BTNOpenCom_Click();
-    EXPECT_EQ(dialogs.messages, QStringList{"COM4 Not available!"});
+    // The port layer's own reason first, then the window's.
+    EXPECT_EQ(dialogs.messages, (QStringList{"Com Port COM4 недоступен. Установите нужный порт.",
+                                             "COM4 Not available!"}));
     EXPECT_TRUE(ctl("BTNOpenCom")->isEnabled());
     // An adapter plugged in afterwards shows up without a restart.
     EXPECT_TRUE(w->Timer1()->isActive());

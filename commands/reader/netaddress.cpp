@@ -9,13 +9,14 @@
 
 void frmSerial::net_Click()
 {
+    // The request goes to the reader the box was opened for.
+    const auto address = currentAddress();
     const int index = CmbNetListIndex();
     const QString answer = dialogs_.inputBox(QStringLiteral("Введите новый сетевой номер"),
                                              QStringLiteral("Ввод сетевого номера"),
                                              index >= 0 ? ui->CmbNet->itemText(index) : QString());
     if (answer.isEmpty())
         return;
-    const auto address = currentAddress();
     if (!address) {
         dialogs_.message(msg::noAddress());
         return;
@@ -34,12 +35,12 @@ void frmSerial::net_Click()
 void frmSerial::Command1_Click()
 {
     wrs.clear();
+    const auto address = currentAddress();
     const QString answer = dialogs_.inputBox(QStringLiteral("Введите серийный номер"),
                                              QStringLiteral("Ввод серийного номера"),
                                              QStringLiteral("0"));
     if (answer.isEmpty())
         return;
-    const auto address = currentAddress();
     if (!address) {
         dialogs_.message(msg::noAddress());
         out_win(wrs);

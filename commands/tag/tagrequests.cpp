@@ -2,16 +2,11 @@
 // parameter read (0xE3).
 #include "app/frmSerial.h"
 #include "commands/reader/messages.h"
+#include "protocol/commands.h"
 #include "protocol/conversions.h"
 #include "protocol/frame.h"
 #include "ui/dialogs.h"
 #include "ui_frmSerial.h"
-
-namespace {
-// The poll carries this number in place of a real tag's; whichever tag is
-// in the field answers.
-constexpr quint32 TagPollNumber = 0x7A7A7A7A;
-} // namespace
 
 void frmSerial::CMD_zapros_metki(quint32 SerialN, quint8 cmdd)
 {
@@ -24,7 +19,7 @@ void frmSerial::Find_metki_Click()
 {
     if (!currentAddress())
         return;
-    CMD_zapros_metki(TagPollNumber, 0xE0);
+    CMD_zapros_metki(TagPollNumber, proto::code(proto::Command::TagPoll));
 }
 
 void frmSerial::ReadParamMetki_Click()
@@ -41,7 +36,7 @@ void frmSerial::ReadParamMetki_Click()
     case proto::HexError::None:
         break;
     }
-    CMD_zapros_metki(tag.value, 0xE3);
+    CMD_zapros_metki(tag.value, proto::code(proto::Command::TagData));
     if (!wrs.isEmpty())
         tag_read = 1;
 }

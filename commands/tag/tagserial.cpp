@@ -10,13 +10,13 @@
 void frmSerial::InstSN_Click()
 {
     wrs.clear();
+    const auto address = currentAddress();
     const QString answer = dialogs_.inputBox(QStringLiteral("Введите серийный номер метки"),
                                              QStringLiteral("Ввод серийного номера метки"),
                                              QStringLiteral("0"));
     if (answer.isEmpty())
         return;
 
-    const auto address = currentAddress();
     if (!address) {
         dialogs_.message(msg::noAddress());
         out_win(wrs);

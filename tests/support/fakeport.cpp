@@ -1,9 +1,19 @@
 #include "fakeport.h"
 
-bool FakePort::OpenPort(const QString &name, const QString &)
+namespace {
+// Queued replies arrived this long before the tick that reads them.
+constexpr qint64 QuietForMs = 1000;
+} // namespace
+
+bool FakePort::OpenPort(const QString &name, const QString &, OpenFailure *failure)
 {
-    if (failingOpen.contains(name))
+    if (failingOpen.contains(name)) {
+        if (failure)
+            *failure = {QStringLiteral("Com Port ") + name
+                            + QStringLiteral(" недоступен. Установите нужный порт."),
+                        true};
         return false;
+    }
     open = true;
     openedName = name;
     return true;
@@ -11,24 +21,41 @@ bool FakePort::OpenPort(const QString &name, const QString &)
 
 int FakePort::ClosePort()
 {
+    const bool was = open;
     open = false;
-    return 1;
+    return was ? 1 : 0;
 }
 
 QByteArray FakePort::ReadPort()
 {
-    if (replies.empty())
+    lastReadAt_ = -1;
+    if (!open || replies.empty())
         return QByteArray();
     QByteArray r = replies.front();
     replies.pop_front();
+    if (!r.isEmpty())
+        lastReadAt_ = steadyMs() - QuietForMs;
     return r;
 }
 
 int FakePort::WritePort(const QByteArray &s)
 {
-    if (writeFails && !s.isEmpty())
+    if (!open || (writeFails && !s.isEmpty()))
         return 0;
     if (!s.isEmpty())
         written << s;
-    return s.size();
+    return int(s.size());
+}
+
+PortLayer::Waiting FakePort::waiting() const
+{
+    if (!open || replies.empty() || replies.front().isEmpty())
+        return {};
+    return {int(replies.front().size()), steadyMs() - QuietForMs};
+}
+
+void FakePort::hangUp()
+{
+    open = false;
+    emit lineLost();
 }

@@ -1,6 +1,8 @@
 #pragma once
 // A port layer without hardware: the test says which ports exist, what the
-// next reads return and whether writes succeed, and sees every write.
+// next reads return and whether writes succeed, and sees every write. A
+// queued reply has long been quiet, so a tick takes it at once; with none
+// queued the tick waits for its read time-out (CycleRunner::endReadNow).
 #include "serial/portlayer.h"
 
 #include <QByteArrayList>
@@ -9,6 +11,8 @@
 
 class FakePort : public PortLayer
 {
+    Q_OBJECT
+
 public:
     QSet<int> existing;              // port numbers that exist
     QSet<QString> failingOpen;       // names whose open fails
@@ -20,9 +24,17 @@ public:
     int flushes = 0;
 
     qint32 PortExists(qint16 n) override { return existing.contains(n) ? 1 : 0; }
-    bool OpenPort(const QString &name, const QString &settings) override;
+    bool OpenPort(const QString &name, const QString &settings, OpenFailure *failure) override;
     int ClosePort() override;
     void FlushPort() override { ++flushes; }
     QByteArray ReadPort() override;
     int WritePort(const QByteArray &s) override;
+    Waiting waiting() const override;
+    qint64 lastReadByteAtMs() const override { return lastReadAt_; }
+
+    // The adapter is pulled: the port closes itself and says so.
+    void hangUp();
+
+private:
+    qint64 lastReadAt_ = -1;
 };

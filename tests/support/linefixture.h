@@ -3,6 +3,7 @@
 // serial module. Ticks are driven by the test; each waits until the line
 // has taken in what the tick wrote.
 #include "app/frmSerial.h"
+#include "exchange/cyclerunner.h"
 #include "windowfixture.h"
 #include "scripteddialogs.h"
 #include "serial/portnames.h"
@@ -10,6 +11,7 @@
 #include "sim/simline.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTabWidget>
 #include <QThread>
@@ -49,7 +51,7 @@ protected:
         QObject::connect(&sim.line(), &SimLine::requestHandled, &sim.line(),
                          [this] { ++handled; }, Qt::DirectConnection);
         names.setOverride(PortNumber, sim.line().devicePath());
-        port = std::make_unique<SerialPort>(names, dialogs);
+        port = std::make_unique<SerialPort>(names);
         w = std::make_unique<frmSerial>(*port, dialogs);
         w->Form_Load();
         w->Timer1_Timer();
@@ -62,17 +64,27 @@ protected:
 
     void TearDown() override { w.reset(); }
 
-    // One tick of the exchange cycle; returns once the line has handled the
-    // request written (or after 2 s when nothing valid went out).
+    // Runs the event loop for `ms`, as the program does between ticks.
+    static void runFor(int ms)
+    {
+        QElapsedTimer t;
+        t.start();
+        while (t.elapsed() < ms)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 2);
+    }
+
+    // One tick of the exchange cycle, with the event loop running; returns
+    // once the line has handled the request written (or after 2 s when
+    // nothing valid went out) and its answer has come in.
     void tick()
     {
         const int before = handled;
         w->TMRComm_Timer();
         QElapsedTimer t;
         t.start();
-        while (handled == before && t.elapsed() < 2000)
-            QThread::msleep(2);
-        QThread::msleep(5); // the reply's last bytes on their way through the terminal
+        while ((w->runner().busy() || handled == before) && t.elapsed() < 2000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 2);
+        runFor(10); // the reply's bytes on their way through the terminal
     }
 
     void ticks(int n)

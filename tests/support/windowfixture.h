@@ -2,6 +2,7 @@
 // A main window on a fake port with scripted dialogs, started as the program
 // starts it.
 #include "app/frmSerial.h"
+#include "exchange/cyclerunner.h"
 #include "fakeport.h"
 #include "protocol/crc8.h"
 #include "protocol/frame.h"
@@ -97,12 +98,14 @@ protected:
         box->setCurrentIndex(0);
     }
 
-    // One tick of the exchange cycle in which `reply` arrives.
+    // One tick of the exchange cycle in which `reply` arrives; with none,
+    // the read's time-out passes at once.
     void tick(const QByteArray &reply = {})
     {
         if (!reply.isEmpty())
             port.replies.push_back(reply);
         w->TMRComm_Timer();
+        w->runner().endReadNow();
     }
 
     void showPage(int page) { ctl<QTabWidget>("SSTab1")->setCurrentIndex(page); }

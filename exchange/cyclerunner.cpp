@@ -1,0 +1,132 @@
+#include "exchange/cyclerunner.h"
+
+#include "protocol/crc8.h"
+#include "protocol/frame.h"
+#include "serial/portlayer.h"
+
+#include <algorithm>
+
+qint64 readEndsAt(qint64 readStartMs, int waitingBytes, qint64 newestByteAtMs)
+{
+    const qint64 latest = readStartMs + PortLayer::ReadTotalMs;
+    if (waitingBytes >= PortLayer::MaxTransfer)
+        return readStartMs;
+    if (waitingBytes <= 0)
+        return latest;
+    return std::min(newestByteAtMs + PortLayer::ReadIntervalMs, latest);
+}
+
+CycleRunner::CycleRunner(ExchangeCycle &cycle, PortLayer &port, QObject *parent)
+    : QObject(parent), cycle_(cycle), port_(port)
+{
+    wait_.setSingleShot(true);
+    wait_.setTimerType(Qt::PreciseTimer);
+    connect(&wait_, &QTimer::timeout, this, [this] {
+        if (current_ && !paused())
+            endRead();
+    });
+    connect(&port_, &PortLayer::bytesArrived, this, &CycleRunner::reconsider);
+}
+
+void CycleRunner::tick(const Selection &selection)
+{
+    if (paused() || busy())
+        return;
+    Tick t;
+    t.selection = selection;
+    t.start = cycle_.begin(selection);
+    t.readStartMs = steadyMs();
+    current_ = t;
+    emit began(t.start);
+    reconsider();
+}
+
+void CycleRunner::reconsider()
+{
+    if (!current_ || paused())
+        return;
+    const PortLayer::Waiting waiting = port_.waiting();
+    const qint64 due = readEndsAt(current_->readStartMs, waiting.bytes, waiting.newestAtMs);
+    const qint64 now = steadyMs();
+    if (due <= now) {
+        endRead();
+        return;
+    }
+    wait_.start(int(due - now));
+}
+
+void CycleRunner::pause()
+{
+    ++pauses_;
+}
+
+void CycleRunner::resume()
+{
+    if (pauses_ > 0 && --pauses_ == 0)
+        reconsider();
+}
+
+void CycleRunner::abort()
+{
+    wait_.stop();
+    current_.reset();
+    sentRequest_.clear();
+    sentAtMs_ = -1;
+}
+
+void CycleRunner::endReadNow()
+{
+    if (current_ && !paused())
+        endRead();
+}
+
+void CycleRunner::endRead()
+{
+    wait_.stop();
+    const Tick t = *current_;
+    current_.reset();
+
+    const QByteArray reply = port_.ReadPort();
+    const qint64 replyAtMs = port_.lastReadByteAtMs();
+    const bool written = port_.WritePort(t.start.request) == t.start.request.size();
+    const TickOutcome outcome = cycle_.finish(t.start, written, reply, t.selection);
+    if (!outcome.writeFailed && !reply.isEmpty())
+        port_.FlushPort();
+
+    report(reply, replyAtMs, outcome);
+    if (written) {
+        sentRequest_ = t.start.request;
+        sentAt_ = QDateTime::currentDateTime();
+        sentAtMs_ = t.start.request.isEmpty() ? -1 : steadyMs();
+    } else {
+        sentRequest_.clear();
+        sentAtMs_ = -1;
+    }
+    emit finished(outcome);
+}
+
+void CycleRunner::report(const QByteArray &reply, qint64 replyAtMs, const TickOutcome &outcome)
+{
+    if (sentRequest_.isEmpty() && reply.isEmpty())
+        return;
+    ExchangeRecord record;
+    record.sentAt = sentAt_.isValid() && !sentRequest_.isEmpty() ? sentAt_
+                                                                  : QDateTime::currentDateTime();
+    record.request = sentRequest_;
+    record.reply = reply;
+    if (reply.size() > 3 && quint8(reply.at(0)) == proto::ReplyPrefix)
+        record.checksum = proto::crc8(reply, int(reply.size()) - 1) == quint8(reply.back())
+                              ? ExchangeRecord::Checksum::Right
+                              : ExchangeRecord::Checksum::Wrong;
+    if (outcome.writeFailed)
+        record.meaning = QStringLiteral("Ошибка записи в порт");
+    else if (reply.isEmpty())
+        record.meaning = QStringLiteral("нет ответа");
+    else if (outcome.replyStatus && outcome.status)
+        record.meaning = *outcome.status;
+    else
+        record.meaning = proto::replyName(reply);
+    if (sentAtMs_ >= 0 && replyAtMs >= 0)
+        record.roundTripMs = int(std::max<qint64>(0, replyAtMs - sentAtMs_));
+    emit exchanged(record);
+}

@@ -1,0 +1,59 @@
+#pragma once
+// Every command code of the line in one table: how long its request is, what
+// its reply is called in the exchange log, and the status text its reply
+// confirms with. The exchange cycle, the log, the request parser of the
+// simulated line and the request-length checks all read it from here.
+#include <QString>
+
+namespace proto {
+
+enum class Command : quint8 {
+    SlaveRs485 = 0x06,     // slave sensor's RS-485 data word
+    TagPoll = 0xE0,        // tag poll (whichever tag is in the field answers)
+    TagParams = 0xE1,      // write a tag's parameters
+    TagSerial = 0xE2,      // give a tag a serial number
+    TagData = 0xE3,        // read a tag's parameters
+    IdTable = 0xE6,        // write one bound-ID cell; the table comes back with this code
+    IdTableRead = 0xE7,
+    SlaveData = 0xE8,
+    IdTableClear = 0xE9,
+    ReaderData = 0xF0,
+    Delay = 0xF1,          // ID-zeroing delay; its value comes back with this code
+    Mode = 0xF2,
+    AveragingOff = 0xF3,   // confirmations only: no request of the program asks for them
+    RadioParams = 0xF4,
+    FullLevel = 0xF5,
+    ReaderSerial = 0xF6,
+    DelayRead = 0xF7,
+    Averaging = 0xF8,
+    EmptyLevel = 0xFA,
+    NetAddress = 0xFB,
+    Identification = 0xFC,
+    Inversion = 0xFD,
+};
+
+constexpr quint8 code(Command c) { return quint8(c); }
+
+struct CommandInfo {
+    Command command;
+    // The whole request, checksum included; 0 for a code the program never sends.
+    int requestLength;
+    // What a reply with this code is, in the technician's words (UTF-8).
+    const char *replyName;
+    // The status text a reply with this code shows, or null when the reply
+    // carries data (or nothing is shown).
+    const char *confirmation;
+};
+
+// The row of `code`, or null for a code no device on the line knows.
+const CommandInfo *commandInfo(quint8 code);
+
+// The whole length of a request with this command code, checksum included;
+// 0 for a code no request of the program carries. The reader search
+// (31 FF DC) has no command byte and is not covered.
+int requestLength(quint8 command);
+
+// The confirmation a reply with this code shows, or an empty string.
+QString confirmationText(quint8 code);
+
+} // namespace proto
