@@ -10,9 +10,13 @@
 #include "protocol/crc8.h"
 #include "protocol/frame.h"
 
+#include "serial/inputqueue.h"
+
 #include <QLabel>
 #include <QPlainTextEdit>
 
+#include <atomic>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -483,4 +487,89 @@ TEST_F(FaultLine, LongSilenceShowsNoDataAndTheFirstReplyRestoresTheStatus)
     EXPECT_EQ(w->no_data, 0);
     EXPECT_EQ(sim.line().reader(5)->empty, 512u); // the level it stood at
     EXPECT_TRUE(dialogs.messages.isEmpty());
+}
+
+// --- Timing of a tick's read, with the event loop running ---------------------
+
+namespace {
+
+// Sends `parts` on the line's thread, each `delayMs` after the tick began.
+void sendLater(SimLine &line, const std::vector<std::pair<int, QByteArray>> &parts)
+{
+    QElapsedTimer since;
+    since.start();
+    for (const auto &[delayMs, bytes] : parts) {
+        while (since.elapsed() < delayMs)
+            QThread::msleep(1);
+        line.inject(bytes);
+    }
+}
+
+} // namespace
+
+TEST_F(FaultLine, ATickWaitsForALateReplyAndTakesABurstAsOneReception)
+{
+    silenceAfterLastReply();
+    receptions.clear();
+    const QByteArray late = replyFrame(5, 0xFA);
+    // Within the 256 ms the read waits, in two parts 5 ms apart: one reception.
+    w->TMRComm_Timer();
+    std::thread device(sendLater, std::ref(sim.line()),
+                       std::vector<std::pair<int, QByteArray>>{{60, late.left(2)}, {65, late.mid(2)}});
+    while (w->runner().busy())
+        runFor(1);
+    device.join();
+    EXPECT_EQ(receptions, QVector<QByteArray>{late});
+    EXPECT_EQ(status(), " Установлен нижний уровень.");
+
+    // After the read has given up, a reply waits for the next tick.
+    receptions.clear();
+    w->TMRComm_Timer();
+    std::thread tooLate(sendLater, std::ref(sim.line()),
+                        std::vector<std::pair<int, QByteArray>>{{400, replyFrame(5, 0xF5)}});
+    while (w->runner().busy())
+        runFor(1);
+    EXPECT_TRUE(receptions.isEmpty());
+    tooLate.join();
+    runFor(30);
+    w->TMRComm_Timer();
+    while (w->runner().busy())
+        runFor(1);
+    EXPECT_EQ(receptions, QVector<QByteArray>{replyFrame(5, 0xF5)});
+}
+
+TEST_F(FaultLine, AFloodNeverFillsMemoryAndRealRepliesReturnRightAfterIt)
+{
+    std::atomic<bool> flooding{true};
+    std::thread babbler([this, &flooding] {
+        quint32 seed = 12345;
+        QByteArray junk(1000, '\0');
+        // About 100 KB/s for 30 s: five times what 19200 baud can carry.
+        for (int ms = 0; ms < 30000; ms += 10) {
+            for (char &c : junk)
+                c = char((seed = seed * 1103515245u + 12345u) >> 24);
+            sim.line().inject(junk);
+            QThread::msleep(10);
+        }
+        flooding = false;
+    });
+    int most = 0;
+    QObject::connect(&w->runner(), &CycleRunner::began, w.get(),
+                     [&] { most = std::max(most, port->waiting().bytes); });
+    w->TMRComm()->start(); // the real 500 ms cadence
+    while (flooding)
+        runFor(50);
+    babbler.join();
+    EXPECT_LE(most, InputQueue::Capacity);
+
+    mark({"tek"});
+    int ticksAfter = 0;
+    QObject::connect(&w->runner(), &CycleRunner::finished, w.get(), [&] { ++ticksAfter; });
+    QElapsedTimer t;
+    t.start();
+    while (text("tek") == Marker && t.elapsed() < 5000)
+        runFor(10);
+    w->TMRComm()->stop();
+    EXPECT_NE(text("tek"), Marker);
+    EXPECT_LE(ticksAfter, 3) << "ticks after the flood before a real reply showed";
 }

@@ -3,6 +3,7 @@
 #include "support/windowfixture.h"
 
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -349,4 +350,47 @@ TEST_F(ExchangeTest, AdditionalParametersFillTheDelay)
         EXPECT_EQ(text("Zad2"), "1000");
         EXPECT_EQ(text("MsgCom"), "Приняты доп. параметры считывателя");
     }
+}
+
+// --- No tick inside a box -----------------------------------------------------
+
+TEST_F(ExchangeTest, ASearchAnswerArrivingUnderTheAddressBoxMovesThePickedReader)
+{
+    selectAddress(7);
+    w->last_net = 7;
+    w->Opros_Click();
+    tick(); // the search goes out
+    port.replies.push_back(bytes({200}));
+    const int writes = int(port.written.size());
+    // The box's own event loop keeps the tick timer running.
+    dialogs.whileOpen = [this] { tick(); };
+    dialogs.inputAnswers = {"150"};
+    w->net_Click();
+    dialogs.whileOpen = nullptr;
+
+    EXPECT_EQ(port.written.size(), writes) << "nothing went on the line under the box";
+    EXPECT_EQ(text("CmbNet"), "7");
+    EXPECT_EQ(w->wrs, proto::buildRequest(7, 0xFB, bytes({150})));
+    tick(); // the search answer is read now, after the box
+    EXPECT_EQ(lastWritten(), proto::buildRequest(7, 0xFB, bytes({150})));
+}
+
+TEST_F(ExchangeTest, APortLostUnderABoxDropsTheRequestBuiltFromItsAnswer)
+{
+    selectAddress(0);
+    w->last_net = 0;
+    dialogs.whileOpen = [this] { port.hangUp(); };
+    dialogs.inputAnswers = {"9"};
+    w->net_Click();
+    dialogs.whileOpen = nullptr;
+    QCoreApplication::processEvents(); // the loss is dealt with once the handler is over
+
+    EXPECT_EQ(dialogs.messages, QStringList{"Ошибка записи в порт"});
+    EXPECT_TRUE(w->wrs.isEmpty());
+    EXPECT_TRUE(ctl("BTNOpenCom")->isEnabled());
+    const int writes = int(port.written.size());
+    w->BTNOpenCom_Click();
+    tick();
+    EXPECT_EQ(port.written.size(), writes + 1);
+    EXPECT_NE(lastWritten(), proto::buildRequest(0, 0xFB, bytes({9}))) << "sent with no operator action";
 }

@@ -216,3 +216,11 @@ TEST_F(WindowTest, OutputLogRoutinesReplaceTheirBoxes)
     w->out_win(slavePoll);
     EXPECT_EQ(text("txtRec"), "31 1 6 6C \n\n1@@l");
 }
+
+TEST_F(WindowTest, ScanEverySecondAndExchangeEveryHalfSecondOnAPreciseTimer)
+{
+    EXPECT_EQ(w->Timer1()->interval(), 1000);
+    EXPECT_EQ(w->TMRComm()->interval(), 500);
+    // A coarse timer may move a tick by 25 ms, and the line's cadence with it.
+    EXPECT_EQ(w->TMRComm()->timerType(), Qt::PreciseTimer);
+}

@@ -4,6 +4,7 @@
 
 #include <QStringList>
 #include <deque>
+#include <functional>
 
 class ScriptedDialogs : public Dialogs
 {
@@ -17,11 +18,19 @@ public:
     std::vector<Input> inputs;      // input boxes shown
     std::deque<bool> yesNoAnswers;  // answers to come; No when none is left
     std::deque<QString> inputAnswers; // answers to come; cancel ("") when none is left
+    // Runs while each box is open, as the box's own event loop would run
+    // timers and port notifications.
+    std::function<void()> whileOpen;
 
-    void message(const QString &text, Icon, const QString &) override { messages << text; }
+    void message(const QString &text, Icon, const QString &) override
+    {
+        messages << text;
+        open();
+    }
     bool askYesNo(const QString &text) override
     {
         questions << text;
+        open();
         if (yesNoAnswers.empty())
             return false;
         const bool a = yesNoAnswers.front();
@@ -31,10 +40,18 @@ public:
     QString inputBox(const QString &prompt, const QString &title, const QString &initial) override
     {
         inputs.push_back({prompt, title, initial});
+        open();
         if (inputAnswers.empty())
             return QString();
         QString a = inputAnswers.front();
         inputAnswers.pop_front();
         return a;
+    }
+
+private:
+    void open()
+    {
+        if (whileOpen)
+            whileOpen();
     }
 };

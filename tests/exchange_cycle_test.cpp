@@ -1,0 +1,313 @@
+// The exchange cycle with no window and no port: what a tick sends, and what
+// it makes of what it read; then its pacing on a scripted port.
+#include "exchange/cyclerunner.h"
+#include "protocol/commands.h"
+#include "protocol/crc8.h"
+#include "protocol/frame.h"
+#include "support/fakeport.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+namespace {
+
+QByteArray hex(const char *text)
+{
+    return QByteArray::fromHex(text);
+}
+
+QByteArray reply(quint8 address, quint8 code, const QByteArray &payload = {})
+{
+    QByteArray r;
+    r.append(char(0x3E)).append(char(address)).append(char(code)).append(payload);
+    return r.append(char(proto::crc8(r)));
+}
+
+Selection onPage(Page page, int address = 5)
+{
+    Selection s;
+    s.page = page;
+    s.address = quint8(address);
+    s.listIndex = 0;
+    s.addressText = QString::number(address);
+    s.status = QStringLiteral("before");
+    return s;
+}
+
+// --- Steps 1 and 2: what goes on the line --------------------------------------
+
+struct BeginCase {
+    const char *name;
+    Selection selection;
+    std::function<void(CycleVars &)> before;
+    QByteArray request;
+    quint8 pollChecksum;
+    bool addressChanged;
+};
+
+class CycleBegin : public ::testing::TestWithParam<BeginCase> {};
+
+TEST_P(CycleBegin, SendsThePendingRequestOrPollsTheOpenPage)
+{
+    const BeginCase &c = GetParam();
+    ExchangeCycle cycle;
+    cycle.v.last_net = 5;
+    cycle.v.mode_yes = 0;
+    if (c.before)
+        c.before(cycle.v);
+    const TickStart start = cycle.begin(c.selection);
+    EXPECT_EQ(start.request.toHex(' '), c.request.toHex(' '));
+    EXPECT_EQ(start.pollChecksum, c.pollChecksum);
+    EXPECT_EQ(start.addressChanged, c.addressChanged);
+    EXPECT_TRUE(cycle.v.wrs.isEmpty()) << "a handler after this tick queues for the next one";
+    if (c.addressChanged) {
+        EXPECT_EQ(cycle.v.last_net, *c.selection.address);
+        EXPECT_EQ(cycle.v.mode_yes, 2) << "the picked reader's settings are loaded anew";
+    }
+}
+
+Selection typedAddress()
+{
+    Selection s = onPage(Page::Reader);
+    s.listIndex = -1;
+    s.address.reset();
+    return s;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ticks, CycleBegin,
+    ::testing::Values(
+        BeginCase{"ReaderPagePollsReaderData", onPage(Page::Reader), nullptr, hex("3105f0fe"), 0xFE, false},
+        BeginCase{"TagPagePollsTheTagInTheField", onPage(Page::Tag), nullptr, hex("3105e07a7a7a7af9"), 0, false},
+        BeginCase{"BridgePageStartsWithSlaveData", onPage(Page::Bridge), nullptr, hex("3105e8a1"), 0xA1, false},
+        BeginCase{"BridgePageThenTheRs485Word", onPage(Page::Bridge),
+                  [](CycleVars &v) { v.CointWrs = 1; }, hex("31050657"), 0x57, false},
+        BeginCase{"AnotherAddressIsIdentifiedFirst", onPage(Page::Reader, 7),
+                  [](CycleVars &v) { v.wrs = hex("3105f5c1"); }, hex("3107fccc"), 0, true},
+        BeginCase{"APendingRequestGoesInsteadOfThePoll", onPage(Page::Bridge),
+                  [](CycleVars &v) { v.wrs = hex("3105e7e0"); }, hex("3105e7e0"), 0, false},
+        BeginCase{"NoAddressPicked", typedAddress(), nullptr, QByteArray(), 0, false}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST(CycleBridge, AlternatesSlaveDataAndRs485WordStartingWithSlaveData)
+{
+    ExchangeCycle cycle;
+    cycle.v.last_net = 5;
+    QByteArray codes;
+    for (int i = 0; i < 4; ++i)
+        codes.append(cycle.begin(onPage(Page::Bridge)).request.at(2));
+    EXPECT_EQ(codes.toHex(' '), "e8 06 e8 06");
+}
+
+// --- Steps 5 to 7: what a tick shows -------------------------------------------
+
+TEST(CycleSilence, SavesTheStatusOnceAndSaysWhatIsMissingPerPage)
+{
+    ExchangeCycle cycle;
+    const struct {
+        Page page;
+        const char *text;
+    } pages[] = {{Page::Reader, "Нет данных со считывателя с номером 5"},
+                 {Page::Tag, "Нет связи с меткой "},
+                 {Page::Bridge, "Нет связи с удаленным считывателем"}};
+    for (const auto &p : pages) {
+        Selection s = onPage(p.page);
+        s.status = QStringLiteral("shown before");
+        const TickOutcome out = cycle.finish({}, true, {}, s);
+        EXPECT_EQ(out.status, QString::fromUtf8(p.text));
+        EXPECT_EQ(out.lamp, LampAction::Blink);
+    }
+    // Only the status of the first silent tick is kept.
+    EXPECT_EQ(cycle.v.last_msg, "shown before");
+    EXPECT_EQ(cycle.v.no_data, -1);
+
+    // The first reply brings it back; a confirmation then overwrites it.
+    TickOutcome out = cycle.finish({}, true, reply(5, 0x77, hex("0102")), onPage(Page::Reader));
+    EXPECT_EQ(out.status, "shown before");
+    EXPECT_FALSE(out.replyStatus);
+    EXPECT_EQ(cycle.v.no_data, 0);
+    cycle.finish({}, true, {}, onPage(Page::Reader));
+    out = cycle.finish({}, true, reply(5, 0xFA), onPage(Page::Reader));
+    EXPECT_EQ(out.status, " Установлен нижний уровень.");
+    EXPECT_EQ(out.lamp, LampAction::Red);
+}
+
+TEST(CycleConfirmations, EveryConfirmationCodeShowsItsText)
+{
+    const struct {
+        quint8 code;
+        const char *text;
+    } rows[] = {{0xE1, "Считаны параметры метки."},     {0xFA, " Установлен нижний уровень."},
+                {0xF2, " Установлен новый режим."},     {0xF5, " Установлен верхний уровень."},
+                {0xFB, " Установлен сетевой номер."},   {0xF8, " Установлено кол. усреднение."},
+                {0xF3, " Снято усреднение."},           {0xF6, "Установлен серийный номер."},
+                {0xFD, "Изменена инверсия."}};
+    for (const auto &row : rows) {
+        ExchangeCycle cycle;
+        const TickOutcome out = cycle.finish({}, true, reply(1, row.code, hex("c2")), onPage(Page::Reader));
+        EXPECT_EQ(out.status, QString::fromUtf8(row.text)) << int(row.code);
+    }
+    ExchangeCycle cycle;
+    const TickOutcome mode = cycle.finish({}, true, reply(1, 0xF2, hex("c2")), onPage(Page::Reader));
+    ASSERT_TRUE(std::holds_alternative<reply::ModeSet>(mode.decoded));
+    EXPECT_EQ(std::get<reply::ModeSet>(mode.decoded).mode, 0xC2);
+    // Codes outside the table are only dumped.
+    const TickOutcome other = cycle.finish({}, true, reply(1, 0xF4), onPage(Page::Reader));
+    EXPECT_FALSE(other.status);
+    EXPECT_TRUE(other.dump);
+    EXPECT_TRUE(std::holds_alternative<std::monostate>(other.decoded));
+}
+
+TEST(CycleSearch, AnswerFillsTheAddressesAndQueuesTheFirstIdentification)
+{
+    ExchangeCycle cycle;
+    cycle.v.net_opr = -1;
+    const TickOutcome out = cycle.finish({}, true, hex("0507"), onPage(Page::Reader, 0));
+    ASSERT_TRUE(std::holds_alternative<reply::NetworkPoll>(out.decoded));
+    EXPECT_EQ(std::get<reply::NetworkPoll>(out.decoded).addresses, (QVector<quint8>{5, 7}));
+    EXPECT_EQ(out.status, "Произошел опрос сети.");
+    EXPECT_EQ(cycle.v.wrs.toHex(' '), "31 05 fc 5d");
+    EXPECT_EQ(cycle.v.net_opr, 0);
+
+    // A three-byte frame is no frame either; without a search it changes nothing.
+    const TickOutcome short3 = cycle.finish({}, true, hex("3e05f0"), onPage(Page::Reader));
+    EXPECT_TRUE(std::holds_alternative<std::monostate>(short3.decoded));
+    EXPECT_EQ(cycle.v.net_opr, 0);
+}
+
+TEST(CycleReaderData, LoadsTheReaderSettingsFromTheSecondLongReplyOnly)
+{
+    ExchangeCycle cycle; // mode_yes starts at 2
+    const QByteArray longReply = reply(5, 0xF0, QByteArray(17, '\1') + hex("0201000305"));
+    TickOutcome out = cycle.finish({}, true, longReply, onPage(Page::Reader));
+    EXPECT_EQ(out.status, "Приняты данные");
+    EXPECT_FALSE(std::get<reply::ReaderData>(out.decoded).loadSettings);
+    out = cycle.finish({}, true, longReply, onPage(Page::Reader));
+    EXPECT_TRUE(std::get<reply::ReaderData>(out.decoded).loadSettings);
+    EXPECT_EQ(cycle.v.mode_yes, 0);
+    out = cycle.finish({}, true, longReply, onPage(Page::Reader));
+    EXPECT_FALSE(std::get<reply::ReaderData>(out.decoded).loadSettings);
+
+    // A wrong checksum is refused outright; the dump still shows both sums.
+    QByteArray bad = longReply;
+    bad.back() = char(bad.back() ^ 1);
+    out = cycle.finish({}, true, bad, onPage(Page::Reader));
+    EXPECT_TRUE(std::holds_alternative<std::monostate>(out.decoded));
+    EXPECT_TRUE(out.dump);
+}
+
+TEST(CycleTagPoll, TakesTheTagIdIntoTheIdBoxOnceAfterAParameterRead)
+{
+    ExchangeCycle cycle;
+    cycle.v.tag_read = 1;
+    const QByteArray poll = reply(5, 0xE0, hex("0000000a0012ab3cb5"));
+    TickOutcome out = cycle.finish({}, true, poll, onPage(Page::Tag));
+    EXPECT_TRUE(std::get<reply::TagPoll>(out.decoded).takeId);
+    EXPECT_EQ(out.status, "Был ПИНГ.");
+    out = cycle.finish({}, true, poll, onPage(Page::Tag));
+    EXPECT_FALSE(std::get<reply::TagPoll>(out.decoded).takeId);
+}
+
+TEST(CycleWriteError, DropsTheReplyAndEverythingPending)
+{
+    ExchangeCycle cycle;
+    cycle.v.wrs = hex("3105f5c1");
+    const TickOutcome out = cycle.finish({}, false, reply(5, 0xFA), onPage(Page::Reader));
+    EXPECT_TRUE(out.writeFailed);
+    EXPECT_FALSE(out.status);
+    EXPECT_TRUE(cycle.v.wrs.isEmpty());
+}
+
+TEST(CycleDump, OnlyForReceptionsShorterThan50Bytes)
+{
+    ExchangeCycle cycle;
+    TickStart start;
+    start.pollChecksum = 0x5D;
+    const TickOutcome small = cycle.finish(start, true, hex("3e05fa0a"), onPage(Page::Reader));
+    EXPECT_EQ(small.dump, QStringLiteral("3E 5 FA A DF \r\n\r\n>@") + QChar(0x044A) + QStringLiteral("<LF>5D"));
+    EXPECT_FALSE(cycle.finish(start, true, QByteArray(50, '\x3E'), onPage(Page::Reader)).dump);
+}
+
+// --- The read's end -------------------------------------------------------------
+
+struct ReadEndCase {
+    const char *name;
+    int waiting;
+    qint64 newestAt;
+    qint64 endsAt; // the read began at 1000
+};
+
+class ReadEnd : public ::testing::TestWithParam<ReadEndCase> {};
+
+TEST_P(ReadEnd, QuietFor20msAfterTheLastByteOr256msAfterTheStartOr255Bytes)
+{
+    const ReadEndCase &c = GetParam();
+    EXPECT_EQ(readEndsAt(1000, c.waiting, c.newestAt), c.endsAt);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Reads, ReadEnd,
+    ::testing::Values(ReadEndCase{"NothingYet", 0, -1, 1256},
+                      ReadEndCase{"QuietAlready", 10, 500, 520},
+                      ReadEndCase{"StillComing", 10, 1100, 1120},
+                      ReadEndCase{"ABabblingLineStopsAt256", 200, 1250, 1256},
+                      ReadEndCase{"A255ByteReadEndsAtOnce", 255, 1250, 1000}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+// --- Pacing on a port ---------------------------------------------------------
+
+class Runner : public ::testing::Test
+{
+protected:
+    FakePort port;
+    ExchangeCycle cycle;
+    CycleRunner runner{cycle, port};
+    QVector<TickOutcome> shown;
+
+    void SetUp() override
+    {
+        port.open = true;
+        cycle.v.last_net = 5;
+        QObject::connect(&runner, &CycleRunner::finished,
+                         [this](const TickOutcome &o) { shown.append(o); });
+    }
+};
+
+TEST_F(Runner, AQuietReplyEndsTheTickAtOnceASilentLineWaits)
+{
+    port.replies.push_back(reply(5, 0xFA));
+    runner.tick(onPage(Page::Reader));
+    ASSERT_EQ(shown.size(), 1) << "a reply already quiet for 20 ms needs no waiting";
+    EXPECT_EQ(port.written, QByteArrayList{hex("3105f0fe")});
+
+    runner.tick(onPage(Page::Reader));
+    EXPECT_TRUE(runner.busy());
+    EXPECT_EQ(port.written.size(), 1) << "nothing is written before the read is over";
+    runner.endReadNow();
+    EXPECT_FALSE(runner.busy());
+    EXPECT_EQ(port.written.size(), 2);
+    EXPECT_EQ(shown.size(), 2);
+}
+
+TEST_F(Runner, NothingIsReadWrittenOrShownWhileABoxIsOpen)
+{
+    runner.pause();
+    runner.tick(onPage(Page::Reader));
+    EXPECT_FALSE(runner.busy()) << "no tick starts under a box";
+
+    runner.resume();
+    runner.tick(onPage(Page::Reader));
+    runner.pause(); // a handler opens a box while the tick waits
+    port.replies.push_back(reply(5, 0xFA));
+    emit port.bytesArrived();
+    runner.endReadNow();
+    EXPECT_TRUE(port.written.isEmpty());
+    EXPECT_TRUE(shown.isEmpty());
+    runner.resume(); // the reply is long quiet: the tick goes on at once
+    EXPECT_EQ(port.written.size(), 1);
+    ASSERT_EQ(shown.size(), 1);
+    EXPECT_EQ(shown[0].status, " Установлен нижний уровень.");
+}
+
+} // namespace
