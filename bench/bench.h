@@ -27,6 +27,8 @@ double statusMiB(const char *field);
 struct Stats {
     double median = 0;
     double p95 = 0;
+    double p99 = 0;
+    double min = 0;
     double max = 0;
     double mean = 0;
 };

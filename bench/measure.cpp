@@ -78,6 +78,8 @@ Stats stats(std::vector<double> values)
     const std::size_t n = values.size();
     s.median = n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
     s.p95 = values[std::size_t(std::ceil(0.95 * double(n))) - 1];
+    s.p99 = values[std::size_t(std::ceil(0.99 * double(n))) - 1];
+    s.min = values.front();
     s.max = values.back();
     s.mean = std::accumulate(values.begin(), values.end(), 0.0) / double(n);
     return s;

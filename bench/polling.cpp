@@ -2,16 +2,15 @@
 // the real window, the real serial module, the simulated readers behind a
 // pseudo-terminal, and the shipped 500 ms TMRComm driving every tick.
 //
-// The tick handler is measured from outside: the benchmark takes TMRComm's
-// timeout away from the window and hands it back through a wrapper that
-// reads the clocks around TMRComm_Timer. Same timer, same thread, same
-// handler; only the clocks are added.
+// The window thread is watched from outside: every event it handles is
+// timed (QApplication::notify), so "busy" is the longest the window could not
+// answer a click, whatever handler held it. A thread of the benchmark posts a
+// "click" every 20 ms and notes how long it waited. TMRComm's timeout is
+// handed to TMRComm_Timer through a wrapper that stamps the tick's start.
 #include "bench/bench.h"
 
-#include "app/frmSerial.h"
-#include "app/startup.h"
-#include "serial/portnames.h"
-#include "serial/serialport.h"
+#include "app/program.h"
+#include "serial/portlayer.h"
 #include "sim/simline.h"
 
 #include <QApplication>
@@ -25,6 +24,7 @@
 #include <cstdlib>
 #include <functional>
 #include <mutex>
+#include <thread>
 
 namespace bench {
 
@@ -38,16 +38,50 @@ constexpr int kReplyTicks = 100;
 // the request written just before.
 constexpr int kSilentSettleTicks = 2;
 constexpr int kSilentTicks = 50;
+constexpr int kFloodTicks = 120; // 60 s of random bytes at 19200 baud
 constexpr int kRssAfterMs = 30000;
 constexpr double kPeriodMs = 500.0;
 
-enum Phase { Settle, Reply, SilentSettle, Silent, Done };
+enum Phase { Settle, Reply, SilentSettle, Silent, Flood, Done };
 
 struct Tick {
     Phase phase;
-    double wallMs;
-    double cpuUs;
+    double busyMs;  // longest single event on the window thread since the previous tick
+    double cpuUs;   // window thread CPU time since the previous tick
     bool gotReply;
+};
+
+// Times every event the window thread handles; nested events count within
+// the outer one.
+class TimedApplication : public QApplication
+{
+public:
+    using QApplication::QApplication;
+
+    bool notify(QObject *receiver, QEvent *event) override
+    {
+        if (depth_++ > 0) {
+            const bool r = QApplication::notify(receiver, event);
+            --depth_;
+            return r;
+        }
+        const std::int64_t t0 = nowNs();
+        const bool r = QApplication::notify(receiver, event);
+        longest_ = std::max(longest_, nowNs() - t0);
+        --depth_;
+        return r;
+    }
+
+    std::int64_t takeLongest()
+    {
+        const std::int64_t v = longest_;
+        longest_ = 0;
+        return v;
+    }
+
+private:
+    int depth_ = 0;
+    std::int64_t longest_ = 0;
 };
 
 struct WireRequest {
@@ -71,49 +105,88 @@ bool waitUntil(const std::function<bool()> &done, int timeoutMs)
 
 int pollingMode(int argc, char **argv)
 {
-    QApplication app(argc, argv);
+    TimedApplication app(argc, argv);
     applyProgramLook();
 
-    PortNames names;
-    const DemoLine line = startDemoLine(names);
-    if (!line.host) {
+    SilentDialogs dialogs;
+    Program program(true, &dialogs);
+    if (!program.ready()) {
         std::fprintf(stderr, "rfid_bench: no pseudo-terminal for the demo line\n");
         return 1;
     }
-    SimHost &sim = *line.host;
-    const int com = line.portNumber;
-
-    SilentDialogs dialogs;
-    SerialPort port(names, dialogs);
-    frmSerial w(port, dialogs);
+    SimLine &sim = program.demo().line();
+    const int com = program.demo().portNumber;
+    frmSerial &w = program.window();
 
     std::atomic<int> phase{Settle};
-    // The phase of the tick that wrote the request on the line; it holds
-    // until the next tick, long after the simulator has taken the request.
     std::atomic<int> wirePhase{Settle};
+    std::atomic<std::int64_t> tickStartNs{0};
     std::vector<Tick> ticks;
-    ticks.reserve(kSettleTicks + kReplyTicks + kSilentSettleTicks + kSilentTicks + 8);
+    ticks.reserve(kSettleTicks + kReplyTicks + kSilentSettleTicks + kSilentTicks + kFloodTicks + 8);
     std::int64_t replyStartWall = 0, replyStartCpu = 0, replyStartProcCpu = 0;
     std::int64_t replyEndWall = 0, replyEndCpu = 0, replyEndProcCpu = 0;
+    double dataBeforeFlood = -1, dataAfterFlood = -1;
 
     std::mutex wireMutex;
     std::vector<WireRequest> wire;
-    wire.reserve(512);
+    std::vector<double> silentRequestAfterTickMs;
+    wire.reserve(1024);
     QObject::connect(
-        &sim.line(), &SimLine::requestHandled, &sim.line(),
+        &sim, &SimLine::requestHandled, &sim,
         [&](const QByteArray &request, const QByteArray &) {
             const std::int64_t at = nowNs();
             const quint8 command = request.size() > 2 ? quint8(request.at(2)) : 0;
             std::lock_guard<std::mutex> lock(wireMutex);
             wire.push_back({Phase(wirePhase.load()), at, command});
+            if (wirePhase == Silent)
+                silentRequestAfterTickMs.push_back(double(at - tickStartNs.load()) / 1e6);
         },
         Qt::DirectConnection);
+
+    // Clicks: how long a posted event waits for the window thread.
+    std::mutex clickMutex;
+    std::vector<std::pair<Phase, double>> clicks;
+    std::atomic<bool> clicking{true};
+    std::thread clicker([&] {
+        while (clicking) {
+            const std::int64_t posted = nowNs();
+            const Phase p = Phase(phase.load());
+            QMetaObject::invokeMethod(
+                &w,
+                [&, posted, p] {
+                    std::lock_guard<std::mutex> lock(clickMutex);
+                    clicks.emplace_back(p, double(nowNs() - posted) / 1e6);
+                },
+                Qt::QueuedConnection);
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    });
+
+    // 19200 baud of random bytes during the flood phase: 96 bytes every 50 ms.
+    std::atomic<bool> flooding{false};
+    std::thread babbler([&] {
+        quint32 seed = 2463534242u;
+        QByteArray junk(96, '\0');
+        while (clicking) {
+            if (flooding) {
+                for (char &c : junk) {
+                    seed ^= seed << 13;
+                    seed ^= seed >> 17;
+                    seed ^= seed << 5;
+                    c = char(seed);
+                }
+                sim.inject(junk);
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+    });
 
     if (!QObject::disconnect(w.TMRComm(), &QTimer::timeout, &w, &frmSerial::TMRComm_Timer)) {
         std::fprintf(stderr, "rfid_bench: TMRComm is not connected to TMRComm_Timer\n");
         return 1;
     }
     QEventLoop finished;
+    std::int64_t lastCpu = threadCpuNs();
     QObject::connect(w.TMRComm(), &QTimer::timeout, &w, [&] {
         const Phase now = Phase(phase.load());
         if (now == Reply && replyStartWall == 0) {
@@ -126,24 +199,31 @@ int pollingMode(int argc, char **argv)
             replyEndCpu = threadCpuNs();
             replyEndProcCpu = processCpuNs();
         }
+        const std::int64_t cpu = threadCpuNs();
+        ticks.push_back({Phase(wirePhase.load()), double(app.takeLongest()) / 1e6,
+                         double(cpu - lastCpu) / 1e3, w.no_data == 0});
+        lastCpu = cpu;
 
         wirePhase = now;
-        const std::int64_t cpu0 = threadCpuNs();
-        const std::int64_t wall0 = nowNs();
+        tickStartNs = nowNs();
         w.TMRComm_Timer();
-        const std::int64_t wall1 = nowNs();
-        const std::int64_t cpu1 = threadCpuNs();
-        ticks.push_back({now, double(wall1 - wall0) / 1e6, double(cpu1 - cpu0) / 1e3, w.no_data == 0});
 
         const int done = int(ticks.size());
         if (done == kSettleTicks) {
             phase = Reply;
         } else if (done == kSettleTicks + kReplyTicks) {
-            sim.line().setSilent(true);
+            sim.setSilent(true);
             phase = SilentSettle;
         } else if (done == kSettleTicks + kReplyTicks + kSilentSettleTicks) {
             phase = Silent;
         } else if (done == kSettleTicks + kReplyTicks + kSilentSettleTicks + kSilentTicks) {
+            sim.setSilent(false);
+            dataBeforeFlood = statusMiB("VmData");
+            flooding = true;
+            phase = Flood;
+        } else if (done == kSettleTicks + kReplyTicks + kSilentSettleTicks + kSilentTicks + kFloodTicks) {
+            flooding = false;
+            dataAfterFlood = statusMiB("VmData");
             phase = Done;
             finished.quit();
         }
@@ -172,35 +252,41 @@ int pollingMode(int argc, char **argv)
 
     double rss30 = -1;
     QTimer::singleShot(kRssAfterMs, &w, [&] { rss30 = statusMiB("VmRSS"); });
-    QTimer::singleShot((kSettleTicks + kReplyTicks + kSilentSettleTicks + kSilentTicks + 20) * 500,
+    QTimer::singleShot((kSettleTicks + kReplyTicks + kSilentSettleTicks + kSilentTicks + kFloodTicks + 20) * 500,
                        &finished, [&] {
                            std::fprintf(stderr, "rfid_bench: the ticks stopped coming\n");
                            finished.exit(1);
                        });
-    if (finished.exec() != 0)
+    const int rc = finished.exec();
+    clicking = false;
+    clicker.join();
+    babbler.join();
+    if (rc != 0)
         return 1;
     const double hwm = statusMiB("VmHWM");
     w.Form_Terminate();
 
-    std::vector<double> replyCpu, replyWall, silentWall;
-    int replyTicksWithReply = 0, silentTicksQuiet = 0;
+    std::vector<double> replyCpu, replyBusy, silentBusy;
+    int replyTicksWithReply = 0;
     for (const Tick &t : ticks) {
         if (t.phase == Reply) {
             replyCpu.push_back(t.cpuUs);
-            replyWall.push_back(t.wallMs);
+            replyBusy.push_back(t.busyMs);
             replyTicksWithReply += t.gotReply ? 1 : 0;
         } else if (t.phase == Silent) {
-            silentWall.push_back(t.wallMs);
-            silentTicksQuiet += t.gotReply ? 0 : 1;
+            silentBusy.push_back(t.busyMs);
         }
+    }
+    std::vector<double> silentClicks;
+    for (const auto &[p, ms] : clicks) {
+        if (p == Silent)
+            silentClicks.push_back(ms);
     }
 
     std::vector<double> intervals, deviations;
     int polls = 0;
     {
         std::lock_guard<std::mutex> lock(wireMutex);
-        // The request of the last settling tick opens the first interval, so
-        // 100 ticks give 100 intervals.
         const WireRequest *previous = nullptr;
         for (const WireRequest &r : wire) {
             if (r.phase == Reply) {
@@ -219,8 +305,10 @@ int pollingMode(int argc, char **argv)
     }
 
     const Stats cpu = stats(replyCpu);
-    const Stats wallReply = stats(replyWall);
-    const Stats wallSilent = stats(silentWall);
+    const Stats busyReply = stats(replyBusy);
+    const Stats busySilent = stats(silentBusy);
+    const Stats click = stats(silentClicks);
+    const Stats requestAfter = stats(silentRequestAfterTickMs);
     const Stats cadence = stats(intervals);
     const Stats deviation = stats(deviations);
     put("widgets", widgets);
@@ -231,15 +319,20 @@ int pollingMode(int argc, char **argv)
     put("cpu_tick_us_mean", cpu.mean);
     put("cpu_tick_us_max", cpu.max);
     put("cpu_tick_count", double(replyCpu.size()));
-    put("tick_reply_ms_median", wallReply.median);
-    put("tick_reply_ms_p95", wallReply.p95);
-    put("tick_reply_ms_max", wallReply.max);
-    put("tick_reply_count", double(replyWall.size()));
+    put("busy_reply_ms_p99", busyReply.p99);
+    put("busy_reply_ms_max", busyReply.max);
+    put("busy_reply_count", double(replyBusy.size()));
     put("tick_reply_with_reply", replyTicksWithReply);
-    put("tick_silent_ms_median", wallSilent.median);
-    put("tick_silent_ms_max", wallSilent.max);
-    put("tick_silent_count", double(silentWall.size()));
-    put("tick_silent_quiet", silentTicksQuiet);
+    put("busy_silent_ms_p99", busySilent.p99);
+    put("busy_silent_ms_max", busySilent.max);
+    put("busy_silent_count", double(silentBusy.size()));
+    put("click_silent_ms_max", click.max);
+    put("click_silent_ms_p99", click.p99);
+    put("click_silent_count", double(silentClicks.size()));
+    put("silent_request_after_tick_ms_median", requestAfter.median);
+    put("silent_request_after_tick_ms_min", requestAfter.min);
+    put("silent_request_after_tick_ms_max", requestAfter.max);
+    put("flood_data_growth_mib", dataAfterFlood - dataBeforeFlood);
     put("cadence_ms_median", cadence.median);
     put("cadence_dev_ms_median", deviation.median);
     put("cadence_dev_ms_p95", deviation.p95);

@@ -13,7 +13,7 @@
 
 #include "app/form2.h"
 #include "app/frmSerial.h"
-#include "app/startup.h"
+#include "app/program.h"
 #include "serial/portnames.h"
 #include "serial/serialport.h"
 
@@ -228,16 +228,13 @@ int startupInProcessMode(int argc, char **argv)
     QApplication app(argc, argv);
     applyProgramLook();
 
-    PortNames names;
-    const DemoLine line = startDemoLine(names);
-    if (!line.host) {
+    SilentDialogs dialogs;
+    Program program(true, &dialogs);
+    if (!program.ready()) {
         std::fprintf(stderr, "rfid_bench: no pseudo-terminal for the demo line\n");
         return 1;
     }
-
-    SilentDialogs dialogs;
-    SerialPort port(names, dialogs);
-    frmSerial window(port, dialogs);
+    frmSerial &window = program.window();
     FirstPaint painted(clock, window.splash(), &window);
     window.Form_Load();
 

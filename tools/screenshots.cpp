@@ -1,12 +1,7 @@
 // Takes the README's pictures: the main window on the demo line, each page
 // after a search, as a technician sees it. Not installed.
 //   rfid-screenshots <folder>
-#include "app/frmSerial.h"
-#include "app/startup.h"
-#include "serial/portnames.h"
-#include "serial/serialport.h"
-#include "sim/simline.h"
-#include "ui/dialogs.h"
+#include "app/program.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -37,15 +32,10 @@ int main(int argc, char *argv[])
     applyProgramLook();
     const QDir out(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("."));
 
-    PortNames names;
-    const DemoLine line = startDemoLine(names);
-    if (!line.host)
+    Program program(true);
+    if (!program.ready())
         return 1;
-
-    QtDialogs dialogs;
-    SerialPort port(names, dialogs);
-    frmSerial w(port, dialogs);
-    dialogs.setParent(&w);
+    frmSerial &w = program.window();
     w.Form_Load();
     run(2300); // splash, then the main window
     w.grab().save(out.filePath(QStringLiteral("main-window-closed.png")));
