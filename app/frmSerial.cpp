@@ -1,6 +1,7 @@
 #include "app/frmSerial.h"
 
 #include "app/form2.h"
+#include "commands/reader/addressbox.h"
 #include "ui/artwork.h"
 #include "ui/dialogs.h"
 #include "ui/exchangelog.h"
@@ -19,6 +20,7 @@ frmSerial::frmSerial(PortLayer &port, Dialogs &dialogs, QWidget *parent)
     , dialogs_(dialogs)
 {
     ui->setupUi(this);
+    makeAddressBoxPickOnly(ui->CmbNet);
     setWindowTitle(programTitle());
     setFixedSize(size());
 
