@@ -463,6 +463,47 @@ TEST_F(ReaderCommands, TwoModeRequestsGoOutTogether)
     EXPECT_TRUE(w->wrs.isEmpty());
 }
 
+// A click on the option that is already selected applies the rule as well:
+// after a received 0xC2 the two bits would otherwise go out, unseen, with the
+// reader mode.
+struct SelectedOptionClick {
+    const char *option;
+    quint8 code;
+};
+
+void PrintTo(const SelectedOptionClick &c, std::ostream *os)
+{
+    *os << c.option;
+}
+
+class ReaderSelectedOptionClick : public ReaderCommands, public ::testing::WithParamInterface<SelectedOptionClick>
+{
+};
+
+TEST_P(ReaderSelectedOptionClick, HidesAndClearsTheBridgeOptions)
+{
+    const SelectedOptionClick &c = GetParam();
+    openPort();
+    option(c.option)->setChecked(true);
+    w->Out_modes(0xC0 | c.code);
+    ASSERT_TRUE(box("iinv")->isChecked());
+    ASSERT_TRUE(box("usredn")->isChecked());
+
+    option(c.option)->click();
+    EXPECT_TRUE(option(c.option)->isChecked());
+    EXPECT_FALSE(box("iinv")->isChecked());
+    EXPECT_FALSE(box("usredn")->isChecked());
+    for (const char *name : {"iinv", "usredn", "invers", "usred"})
+        EXPECT_TRUE(ctl(name)->isHidden()) << name;
+    w->Set_mode_Click();
+    EXPECT_EQ(w->wrs, proto::buildRequest(1, 0xF2, QByteArray(1, char(c.code))));
+}
+
+INSTANTIATE_TEST_SUITE_P(Options, ReaderSelectedOptionClick,
+                         ::testing::Values(SelectedOptionClick{"R_a", 0x02}, SelectedOptionClick{"R_f", 0x01},
+                                           SelectedOptionClick{"R_p485", 0x10}),
+                         [](const auto &info) { return std::string(info.param.option); });
+
 TEST_F(ReaderCommands, ReceivedModeOutsideTheTableOnlySetsTheBoxes)
 {
     option("R_f")->setChecked(true);
