@@ -5,8 +5,13 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QFontInfo>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyleOption>
 
 namespace {
 
@@ -214,3 +219,74 @@ TEST_F(WindowTest, OutputLogRoutinesReplaceTheirBoxes)
     w->out_win(slavePoll);
     EXPECT_EQ(text("txtRec"), "31 1 6 6C \n\n1@@l");
 }
+
+// ---- Every value whole ----------------------------------------------------
+
+// The widest text each value control can be given ("D" is the widest hex
+// digit, all decimal digits are equally wide), at the window's size with
+// Debian's DejaVu Sans.
+struct WidestValue {
+    const char *control;
+    const char *text;
+};
+
+void PrintTo(const WidestValue &v, std::ostream *os)
+{
+    *os << v.control << " \"" << v.text << '"';
+}
+
+class WidestValueTest : public WindowTest, public ::testing::WithParamInterface<WidestValue>
+{
+protected:
+    // The width the control leaves for text and the width `t` takes there.
+    static std::pair<int, int> room(QWidget *c, const QString &t)
+    {
+        const QFontMetrics fm = c->fontMetrics();
+        if (auto *label = qobject_cast<QLabel *>(c))
+            return {label->contentsRect().width() - 2 * label->margin(), fm.horizontalAdvance(t)};
+        if (auto *edit = qobject_cast<QLineEdit *>(c)) {
+            QStyleOptionFrame opt;
+            opt.initFrom(edit);
+            opt.lineWidth = edit->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &opt, edit);
+            const QRect r = edit->style()->subElementRect(QStyle::SE_LineEditContents, &opt, edit);
+            // 2 px of margin each side; the text cursor after the last digit takes 1 px.
+            const QMargins m = edit->textMargins();
+            return {r.width() - m.left() - m.right() - 4, fm.horizontalAdvance(t) + 1};
+        }
+        if (auto *box = qobject_cast<QComboBox *>(c)) {
+            QStyleOptionComboBox opt;
+            opt.initFrom(box);
+            opt.editable = box->isEditable();
+            opt.frame = box->hasFrame();
+            const QRect r = box->style()->subControlRect(QStyle::CC_ComboBox, &opt, QStyle::SC_ComboBoxEditField, box);
+            return {r.width() - 2, fm.horizontalAdvance(t)}; // the label is drawn 1 px inside
+        }
+        return {-1, 0};
+    }
+};
+
+TEST_P(WidestValueTest, FitsWhole)
+{
+    const WidestValue &v = GetParam();
+    QWidget *c = ctl(v.control);
+    if (QFontInfo(c->font()).family() != QLatin1String("DejaVu Sans"))
+        GTEST_SKIP() << "laid out for DejaVu Sans, have " << QFontInfo(c->font()).family().toStdString();
+    const auto [width, needed] = room(c, QString::fromUtf8(v.text));
+    EXPECT_LE(needed, width) << v.control << " is " << c->width() << " px wide";
+    if (auto *label = qobject_cast<QLabel *>(c))
+        EXPECT_LE(label->fontMetrics().height(), label->contentsRect().height()) << v.control;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Controls, WidestValueTest,
+    ::testing::Values(WidestValue{"CmbPort", "COM30"}, WidestValue{"CmbNet", "255"},
+                      WidestValue{"sn", "4294967295"}, WidestValue{"vv", "2552.5.5."},
+                      WidestValue{"vv", "--------------------"}, WidestValue{"hi", "DDDDDDDD"},
+                      WidestValue{"ne", "Нет данных"}, WidestValue{"vraa", "нет данных"},
+                      WidestValue{"iddm", "DDDDDDDD"}, WidestValue{"m1_9", "DDDDDDDD"},
+                      WidestValue{"Zad2", "65535"}, WidestValue{"SerNumMetki", "4294967295"},
+                      WidestValue{"outID", "DDDDDDDD"}, WidestValue{"ID_Metki", "DDDDDDDD"},
+                      WidestValue{"IntervalMetki", "65535"}, WidestValue{"UrPr", "-126"},
+                      WidestValue{"outVer", "2.5.5."}, WidestValue{"sn_sl", "4294967295"},
+                      WidestValue{"Temp_sl", "4095.9375"}),
+    [](const auto &info) { return std::string(info.param.control) + "_" + std::to_string(info.index); });
