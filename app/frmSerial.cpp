@@ -1,6 +1,7 @@
 #include "app/frmSerial.h"
 
 #include "app/form2.h"
+#include "app/portlist.h"
 #include "commands/reader/addressbox.h"
 #include "ui/artwork.h"
 #include "ui/dialogs.h"
@@ -21,6 +22,7 @@ frmSerial::frmSerial(PortLayer &port, Dialogs &dialogs, QWidget *parent)
 {
     ui->setupUi(this);
     makeAddressBoxPickOnly(ui->CmbNet);
+    showDeviceOfSelectedPort(ui->CmbPort);
     setWindowTitle(programTitle());
     setFixedSize(size());
 

@@ -1,6 +1,7 @@
 // Start-up, port scan, opening and closing the port.
 #include "app/form2.h"
 #include "app/frmSerial.h"
+#include "app/portlist.h"
 #include "serial/portlayer.h"
 #include "ui/dialogs.h"
 #include "ui_frmSerial.h"
@@ -55,12 +56,14 @@ void frmSerial::Timer1_Timer()
     port_.FlushPort();
 
     QStringList found;
+    QStringList devices;
     QString line;
     for (qint16 n = 1; n <= 30; ++n) {
         if (port_.PortExists(n)) {
             const QString name = QStringLiteral("COM") + QString::number(n);
             line += name + QStringLiteral(", ");
             found << name;
+            devices << port_.PortDevice(n);
         }
     }
     ui->txtRec->moveCursor(QTextCursor::End);
@@ -74,19 +77,7 @@ void frmSerial::Timer1_Timer()
         return;
     }
 
-    QStringList shown;
-    for (int i = 0; i < list->count(); ++i)
-        shown << list->itemText(i);
-    if (shown == found && list->currentIndex() >= 0)
-        return; // same ports: leave the list (and an open drop-down) alone
-
-    // The selection follows the position in the list, not the port name.
-    const int remembered = list->currentIndex();
-    list->clear();
-    list->addItems(found);
-    list->setCurrentIndex(remembered > list->count() - 1 ? list->count() - 1 : remembered);
-    if (list->currentIndex() == -1)
-        list->setCurrentIndex(0);
+    showFoundPorts(list, found, devices);
 }
 
 void frmSerial::BTNOpenCom_Click()

@@ -2,6 +2,7 @@
 //   rfid-service          works on the computer's serial ports
 //   rfid-service --demo   works on a simulated line of two readers (5 and 7)
 #include "app/frmSerial.h"
+#include "app/portlist.h"
 #include "app/startup.h"
 #include "serial/portnames.h"
 #include "serial/serialport.h"
@@ -41,6 +42,8 @@ int main(int argc, char *argv[])
     frmSerial window(port, dialogs);
     dialogs.setParent(&window);
     window.Form_Load();
+    if (line.host)
+        preselectPort(window, line.portNumber);
 
     const int rc = app.exec();
     window.Form_Terminate();

@@ -24,4 +24,8 @@ public:
     // Number of bytes written; a string longer than 255 bytes goes out in
     // pieces of 255 and returns 0.
     virtual int WritePort(const QByteArray &s) = 0;
+
+    // The device behind COMn ("/dev/ttyUSB0"), so that a technician with
+    // several adapters can tell them apart; empty when the layer cannot say.
+    virtual QString PortDevice(qint16 /*n*/) { return QString(); }
 };

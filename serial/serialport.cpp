@@ -263,3 +263,8 @@ int SerialPort::WritePort(const QByteArray &s)
     }
     return static_cast<int>(qMax<qint64>(0, s.size() - left));
 }
+
+QString SerialPort::PortDevice(qint16 n)
+{
+    return names_.devicePath(n);
+}

@@ -21,6 +21,7 @@ public:
     void FlushPort() override;
     QByteArray ReadPort() override;
     int WritePort(const QByteArray &s) override;
+    QString PortDevice(qint16 n) override;
 
     bool isOpen() const;
 

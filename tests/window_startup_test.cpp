@@ -2,6 +2,7 @@
 #include "support/windowfixture.h"
 
 #include "app/form2.h"
+#include "app/portlist.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -103,7 +104,7 @@ TEST_F(WindowTest, ScanListsPortsInOrderAndLogsThemOnEveryTick)
     EXPECT_EQ(lines.at(1).trimmed(), "COM1, COM3, COM7,");
 }
 
-TEST_F(WindowTest, ScanKeepsTheSelectedPositionNotTheName)
+TEST_F(WindowTest, ScanFallsBackToThePositionWhenTheSelectedPortIsGone)
 {
     port.existing = {1, 3, 7};
     w->Timer1_Timer();
@@ -117,6 +118,99 @@ TEST_F(WindowTest, ScanKeepsTheSelectedPositionNotTheName)
     w->Timer1_Timer();
     EXPECT_EQ(list->currentText(), "COM5");
 }
+
+// ---- The selected port across unplugging and plugging --------------------
+
+struct PortScan {
+    const char *name;
+    QStringList shown;
+    int selected;
+    QStringList found;
+    QString selectedAfter;
+};
+
+void PrintTo(const PortScan &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
+class PortSelection : public ::testing::TestWithParam<PortScan> {};
+
+TEST_P(PortSelection, KeepsThePortWhileItIsListed)
+{
+    const PortScan &c = GetParam();
+    const int index = portIndexAfterScan(c.shown.value(c.selected), c.selected, c.found);
+    EXPECT_EQ(c.found.value(index), c.selectedAfter);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Scans, PortSelection,
+    ::testing::Values(
+        PortScan{"AnotherAdapterPulledInFront", {"COM5", "COM6", "COM9"}, 1, {"COM6", "COM9"}, "COM6"},
+        PortScan{"AnotherAdapterPluggedInFront", {"COM6", "COM9"}, 0, {"COM5", "COM6", "COM9"}, "COM6"},
+        PortScan{"AdapterReplugged", {"COM6", "COM9"}, 1, {"COM5", "COM6", "COM9"}, "COM9"},
+        PortScan{"SelectedPulledTakesItsPosition", {"COM5", "COM6", "COM9"}, 1, {"COM5", "COM9"}, "COM9"},
+        PortScan{"SelectedPulledFromTheEndTakesTheLast", {"COM5", "COM6", "COM9"}, 2, {"COM5", "COM6"}, "COM6"},
+        PortScan{"FirstScanTakesTheFirst", {"----"}, 0, {"COM1", "COM3"}, "COM1"},
+        PortScan{"NothingSelectedTakesTheFirst", {}, -1, {"COM1", "COM3"}, "COM1"}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST_F(WindowTest, ScanKeepsTheSelectedAdapterAndNamesEachDevice)
+{
+    port.existing = {5, 6, 9};
+    port.devices = {{5, "/dev/ttyUSB0"}, {6, "/dev/ttyUSB1"}, {9, "/dev/ttyUSB4"}};
+    w->Timer1_Timer();
+    auto *list = ctl<QComboBox>("CmbPort");
+    list->setCurrentIndex(1);
+    EXPECT_EQ(list->toolTip(), "/dev/ttyUSB1");
+
+    port.existing = {6, 9}; // COM5 pulled
+    w->Timer1_Timer();
+    EXPECT_EQ(list->currentText(), "COM6");
+    port.existing = {5, 6, 9}; // and plugged back
+    w->Timer1_Timer();
+    EXPECT_EQ(list->currentText(), "COM6");
+    EXPECT_EQ(list->toolTip(), "/dev/ttyUSB1");
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(list->itemData(i, Qt::ToolTipRole).toString(), port.devices.value(list->itemText(i).mid(3).toInt()));
+
+    w->BTNOpenCom_Click();
+    EXPECT_EQ(port.openedName, "COM6");
+}
+
+// ---- The demo's own line --------------------------------------------------
+
+struct DemoPort {
+    const char *name;
+    QSet<int> machinePorts;
+    int demoPort;
+};
+
+void PrintTo(const DemoPort &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
+class DemoPortTest : public WindowTest, public ::testing::WithParamInterface<DemoPort> {};
+
+TEST_P(DemoPortTest, IsSelectedAndOpened)
+{
+    const DemoPort &c = GetParam();
+    port.existing = c.machinePorts;
+    port.existing.insert(c.demoPort);
+    preselectPort(*w, c.demoPort);
+    w->Timer1_Timer();
+    w->Timer1_Timer();
+    const QString demo = QStringLiteral("COM") + QString::number(c.demoPort);
+    EXPECT_EQ(ctl<QComboBox>("CmbPort")->currentText(), demo);
+    w->BTNOpenCom_Click();
+    EXPECT_EQ(port.openedName, demo);
+}
+
+INSTANTIATE_TEST_SUITE_P(Machines, DemoPortTest,
+                         ::testing::Values(DemoPort{"WithAUart", {1}, 2}, DemoPort{"WithoutPorts", {}, 1},
+                                           DemoPort{"WithAdapters", {1, 5, 6}, 2}),
+                         [](const auto &info) { return std::string(info.param.name); });
 
 TEST_F(WindowTest, NoPortsShowDashesAndOpenSaysSo)
 {

@@ -2,6 +2,7 @@
 // after a search, as a technician sees it. Not installed.
 //   rfid-screenshots <folder>
 #include "app/frmSerial.h"
+#include "app/portlist.h"
 #include "app/startup.h"
 #include "serial/portnames.h"
 #include "serial/serialport.h"
@@ -47,6 +48,7 @@ int main(int argc, char *argv[])
     frmSerial w(port, dialogs);
     dialogs.setParent(&w);
     w.Form_Load();
+    preselectPort(w, line.portNumber);
     run(2300); // splash, then the main window
     w.grab().save(out.filePath(QStringLiteral("main-window-closed.png")));
 

@@ -4,6 +4,7 @@
 #include "serial/portlayer.h"
 
 #include <QByteArrayList>
+#include <QHash>
 #include <QSet>
 #include <deque>
 
@@ -19,7 +20,10 @@ public:
     QString openedName;
     int flushes = 0;
 
+    QHash<int, QString> devices;     // the device behind each port, for its tooltip
+
     qint32 PortExists(qint16 n) override { return existing.contains(n) ? 1 : 0; }
+    QString PortDevice(qint16 n) override { return devices.value(n); }
     bool OpenPort(const QString &name, const QString &settings) override;
     int ClosePort() override;
     void FlushPort() override { ++flushes; }
