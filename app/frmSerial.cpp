@@ -3,6 +3,8 @@
 #include "app/form2.h"
 #include "exchange/cyclerunner.h"
 #include "serial/portlayer.h"
+#include "app/portlist.h"
+#include "commands/reader/addressbox.h"
 #include "ui/artwork.h"
 #include "ui/dialogs.h"
 #include "ui/exchangelog.h"
@@ -21,6 +23,8 @@ frmSerial::frmSerial(PortLayer &port, Dialogs &dialogs, QWidget *parent)
     , dialogs_(dialogs, [this] { dialogOpens(); }, [this] { dialogCloses(); })
 {
     ui->setupUi(this);
+    makeAddressBoxPickOnly(ui->CmbNet);
+    showDeviceOfSelectedPort(ui->CmbPort);
     setWindowTitle(programTitle());
     setFixedSize(size());
 
@@ -115,12 +119,15 @@ void frmSerial::connectHandlers()
     onClick(ui->zapr_data_sl, &frmSerial::zapr_data_sl_Click);
 
     // An option button's click handler runs whenever it becomes selected,
-    // by the operator or by the display of a received mode byte.
+    // by the operator or by the display of a received mode byte, and on every
+    // click of the operator, also on the option already selected (the rule
+    // may run twice; it gives the same result).
     const auto onSelect = [this](QAbstractButton *button, void (frmSerial::*handler)()) {
         connect(button, &QAbstractButton::toggled, this, [this, handler](bool on) {
             if (on)
                 (this->*handler)();
         });
+        connect(button, &QAbstractButton::clicked, this, handler);
     };
     onSelect(ui->R_a, &frmSerial::R_a_Click);
     onSelect(ui->R_f, &frmSerial::R_f_Click);

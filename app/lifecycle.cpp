@@ -2,6 +2,7 @@
 #include "app/form2.h"
 #include "app/frmSerial.h"
 #include "exchange/cyclerunner.h"
+#include "app/portlist.h"
 #include "serial/portlayer.h"
 #include "ui/dialogs.h"
 #include "ui_frmSerial.h"
@@ -56,12 +57,14 @@ void frmSerial::Timer1_Timer()
     port_.FlushPort();
 
     QStringList found;
+    QStringList devices;
     QString line;
     for (qint16 n = 1; n <= 30; ++n) {
         if (port_.PortExists(n)) {
             const QString name = QStringLiteral("COM") + QString::number(n);
             line += name + QStringLiteral(", ");
             found << name;
+            devices << port_.PortDevice(n);
         }
     }
     ui->txtRec->moveCursor(QTextCursor::End);
@@ -75,19 +78,7 @@ void frmSerial::Timer1_Timer()
         return;
     }
 
-    QStringList shown;
-    for (int i = 0; i < list->count(); ++i)
-        shown << list->itemText(i);
-    if (shown == found && list->currentIndex() >= 0)
-        return; // same ports: leave the list (and an open drop-down) alone
-
-    // The selection follows the position in the list, not the port name.
-    const int remembered = list->currentIndex();
-    list->clear();
-    list->addItems(found);
-    list->setCurrentIndex(remembered > list->count() - 1 ? list->count() - 1 : remembered);
-    if (list->currentIndex() == -1)
-        list->setCurrentIndex(0);
+    showFoundPorts(list, found, devices);
 }
 
 void frmSerial::BTNOpenCom_Click()

@@ -1,6 +1,7 @@
 // rfid-service: the service tool for RFID readers on an RS-485 line.
 //   rfid-service          works on the computer's serial ports
 //   rfid-service --demo   works on a simulated line of two readers (5 and 7)
+#include "app/portlist.h"
 #include "app/program.h"
 #include "app/startup.h"
 #include "app/termination.h"
@@ -33,6 +34,8 @@ int main(int argc, char *argv[])
     // SIGTERM and SIGINT end the program as closing its window does.
     closeOnTerminationSignals(&window);
     window.Form_Load();
+    if (program.demo().running())
+        preselectPort(window, program.demo().portNumber);
 
     const int rc = app.exec();
     window.Form_Terminate();

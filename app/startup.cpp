@@ -15,7 +15,6 @@
 void applyProgramLook()
 {
     QApplication::setApplicationName(QStringLiteral("rfid-service"));
-    QApplication::setApplicationDisplayName(programTitle());
     QApplication::setStyle(QStringLiteral("Fusion"));
     QApplication::setWindowIcon(artwork::appIcon());
 }

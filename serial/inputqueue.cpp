@@ -1,5 +1,7 @@
 #include "serial/inputqueue.h"
 
+#include <algorithm>
+
 void InputQueue::append(const QByteArray &bytes, qint64 atMs)
 {
     if (bytes.isEmpty())
@@ -24,6 +26,9 @@ void InputQueue::append(const QByteArray &bytes, qint64 atMs)
 QByteArray InputQueue::take(qint64 *lastByteAtMs)
 {
     QByteArray out;
+    // A buffer of its own: appending to an empty array would share the
+    // chunk's, and a reply kept for long would keep the whole chunk.
+    out.reserve(std::min(size_, ReadLimit));
     qint64 last = -1;
     while (!chunks_.empty() && out.size() < ReadLimit) {
         Chunk &front = chunks_.front();

@@ -66,6 +66,10 @@ public:
     // it returned nothing.
     virtual qint64 lastReadByteAtMs() const = 0;
 
+    // The device behind COMn ("/dev/ttyUSB0"), so that a technician with
+    // several adapters can tell them apart; empty when the layer cannot say.
+    virtual QString PortDevice(qint16 /*n*/) { return QString(); }
+
 signals:
     // Bytes were received into the input queue.
     void bytesArrived();

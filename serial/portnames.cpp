@@ -5,6 +5,9 @@
 
 #ifdef Q_OS_WIN
 #include <QSerialPortInfo>
+#else
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #endif
 
 namespace {
@@ -33,6 +36,31 @@ bool uartPresent(int index)
         return false;
     const QByteArray value = type.readAll().trimmed();
     return !value.isEmpty() && value != "0";
+}
+
+// Only a terminal is a port: a character device that the kernel's tty layer
+// drives (serial adapters, UARTs) or the slave side of a pseudo-terminal. A
+// regular file, a FIFO, a directory or a device such as /dev/null is none,
+// even when a COM name leads to it. Decided from the inode and sysfs, without
+// opening the device.
+bool isTerminalDevice(const QString &path)
+{
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISCHR(st.st_mode))
+        return false;
+#ifdef Q_OS_LINUX
+    const unsigned maj = major(st.st_rdev);
+    const unsigned min = minor(st.st_rdev);
+    constexpr unsigned PtySlaveFirst = 136; // /dev/pts/N, eight majors
+    constexpr unsigned PtySlaveLast = 143;
+    if (maj >= PtySlaveFirst && maj <= PtySlaveLast)
+        return true;
+    const QString subsystem =
+        QFileInfo(QStringLiteral("/sys/dev/char/%1:%2/subsystem").arg(maj).arg(min)).canonicalFilePath();
+    return subsystem.endsWith(QLatin1String("/tty"));
+#else
+    return true;
+#endif
 }
 #endif
 
@@ -73,8 +101,13 @@ QString PortNames::devicePathForName(const QString &name) const
 bool PortNames::exists(int n) const
 {
     const auto over = overrides_.constFind(n);
-    if (over != overrides_.constEnd())
+    if (over != overrides_.constEnd()) {
+#ifdef Q_OS_WIN
         return QFileInfo::exists(over.value());
+#else
+        return isTerminalDevice(over.value());
+#endif
+    }
     if (n < FirstPort || n > LastPort)
         return false;
 #ifdef Q_OS_WIN
@@ -88,7 +121,7 @@ bool PortNames::exists(int n) const
 #else
     if (n <= kBlocks[0].last && !uartPresent(n - kBlocks[0].first))
         return false;
-    return QFileInfo::exists(devicePath(n));
+    return isTerminalDevice(devicePath(n));
 #endif
 }
 

@@ -17,7 +17,8 @@ public:
     QString devicePath(int n) const;
     // The device path for a port name "COMn"; other names pass unchanged.
     QString devicePathForName(const QString &name) const;
-    // Whether COMn's device is there (symbolic links followed, not opened).
+    // Whether COMn's device is there and is a terminal (symbolic links
+    // followed, not opened).
     bool exists(int n) const;
 
     void setOverride(int n, const QString &path);

@@ -223,7 +223,9 @@ void SerialPort::collect()
 {
     if (!port_)
         return;
-    const QByteArray bytes = port_->readAll();
+    // Exactly what came: readAll() would hand over a buffer sized for far
+    // more, and every reply kept in the exchange log would keep it alive.
+    const QByteArray bytes = port_->read(port_->bytesAvailable());
     if (bytes.isEmpty())
         return;
     input_.append(bytes, steadyMs());
@@ -290,4 +292,9 @@ int SerialPort::writePiece(const QByteArray &s)
     const int budget = int(port_->bytesToWrite()) + WriteConstantMs;
     writeDeadline_->start(budget);
     return int(s.size());
+}
+
+QString SerialPort::PortDevice(qint16 n)
+{
+    return names_.devicePath(n);
 }

@@ -29,6 +29,7 @@ public:
     int WritePort(const QByteArray &s) override;
     Waiting waiting() const override;
     qint64 lastReadByteAtMs() const override { return lastReadByteAt_; }
+    QString PortDevice(qint16 n) override;
 
     bool isOpen() const;
 

@@ -5,6 +5,7 @@
 
 #include "protocol/frame.h"
 
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 
@@ -120,3 +121,25 @@ TEST_F(SettingsLine, MovedReaderAnswersOnlyAtItsNewAddress)
 }
 
 } // namespace
+
+TEST_F(SettingsLine, PickingAnotherReaderLoadsItsOwnSettingsBeforeAnyCanBeWritten)
+{
+    EXPECT_EQ(edit("n_kan")->text(), "5"); // reader 5's
+    auto *box = ctl<QComboBox>("CmbNet");
+    box->setCurrentIndex(box->findText("7"));
+    tick(); // identification of 7
+    // Until 7's own values come, "Установить" refuses rather than write 5's into 7.
+    EXPECT_EQ(edit("n_kan")->text(), "0");
+    w->param_Click();
+    EXPECT_EQ(dialogs.messages, QStringList{"error"});
+    EXPECT_TRUE(w->wrs.isEmpty());
+
+    for (int i = 0; i < 6 && w->mode_yes != 0; ++i)
+        tick();
+    EXPECT_EQ(edit("n_kan")->text(), "7");
+    EXPECT_EQ(edit("ppow")->text(), "12");
+    w->param_Click();
+    ticks(2);
+    // 7's own values go back to 7: network 1, channel 7, power 12.
+    EXPECT_TRUE(sim.line().requests().contains(proto::buildRequest(7, 0xF4, QByteArray::fromHex("0001070c"))));
+}

@@ -1,4 +1,5 @@
 #include "protocol/crc8.h"
+#include "protocol/commands.h"
 #include "protocol/frame.h"
 
 #include <gtest/gtest.h>

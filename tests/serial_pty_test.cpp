@@ -6,10 +6,10 @@
 
 #include <QByteArray>
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
-#include <QTemporaryFile>
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -20,6 +20,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 #endif
@@ -77,25 +78,106 @@ TEST(PortNames, OtherNamesPassUnchanged)
         EXPECT_EQ(names.devicePathForName(QString::fromLatin1(name)), QString::fromLatin1(name));
 }
 
+#ifdef Q_OS_UNIX
+
+// A pseudo-terminal whose slave side stands in for an adapter.
+class Terminal
+{
+public:
+    Terminal()
+    {
+        char name[256] = {};
+        if (::openpty(&master_, &slave_, name, nullptr, nullptr) == 0)
+            path_ = QString::fromLocal8Bit(name);
+    }
+    ~Terminal()
+    {
+        if (master_ >= 0)
+            ::close(master_);
+        if (slave_ >= 0)
+            ::close(slave_);
+    }
+    QString path() const { return path_; }
+
+private:
+    int master_ = -1;
+    int slave_ = -1;
+    QString path_;
+};
+
 TEST(PortNames, OverrideWinsAndCountsOnlyWhenItsPathExists)
 {
-    QTemporaryFile device;
-    ASSERT_TRUE(device.open());
+    Terminal device;
+    ASSERT_FALSE(device.path().isEmpty());
     PortNames names;
 
-    names.setOverride(7, device.fileName());
-    EXPECT_EQ(names.devicePath(7), device.fileName());
-    EXPECT_EQ(names.devicePathForName(QStringLiteral("COM7")), device.fileName());
+    names.setOverride(7, device.path());
+    EXPECT_EQ(names.devicePath(7), device.path());
+    EXPECT_EQ(names.devicePathForName(QStringLiteral("COM7")), device.path());
     EXPECT_TRUE(names.exists(7));
 
-    names.setOverride(7, device.fileName() + QStringLiteral(".missing"));
+    names.setOverride(7, device.path() + QStringLiteral(".missing"));
     EXPECT_FALSE(names.exists(7));
 
     names.clearOverrides();
-    EXPECT_NE(names.devicePath(7), device.fileName());
+    EXPECT_NE(names.devicePath(7), device.path());
     EXPECT_FALSE(names.exists(0));
     EXPECT_FALSE(names.exists(31));
 }
+
+// What a COM name may lead to; only a terminal is a port.
+enum class Node { Terminal, LinkToTerminal, RegularFile, Fifo, Directory, DevNull };
+
+struct NodeCase {
+    const char *name;
+    Node node;
+    bool isPort;
+};
+
+class PortNamesNode : public ::testing::TestWithParam<NodeCase> {};
+
+TEST_P(PortNamesNode, IsAPortOnlyWhenATerminal)
+{
+    Terminal terminal;
+    ASSERT_FALSE(terminal.path().isEmpty());
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    QString path = dir.filePath(QStringLiteral("node"));
+    switch (GetParam().node) {
+    case Node::Terminal:
+        path = terminal.path();
+        break;
+    case Node::LinkToTerminal:
+        ASSERT_TRUE(QFile::link(terminal.path(), path));
+        break;
+    case Node::RegularFile: {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        break;
+    }
+    case Node::Fifo:
+        ASSERT_EQ(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        break;
+    case Node::Directory:
+        ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("node")));
+        break;
+    case Node::DevNull:
+        ASSERT_TRUE(QFile::link(QStringLiteral("/dev/null"), path));
+        break;
+    }
+    PortNames names;
+    names.setOverride(5, path);
+    EXPECT_EQ(names.exists(5), GetParam().isPort) << path.toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(Nodes, PortNamesNode,
+                         ::testing::Values(NodeCase{"Terminal", Node::Terminal, true},
+                                           NodeCase{"LinkToTerminal", Node::LinkToTerminal, true},
+                                           NodeCase{"RegularFile", Node::RegularFile, false},
+                                           NodeCase{"Fifo", Node::Fifo, false},
+                                           NodeCase{"Directory", Node::Directory, false},
+                                           NodeCase{"DevNull", Node::DevNull, false}),
+                         [](const auto &info) { return std::string(info.param.name); });
 
 // ---------------------------------------------------------------------------
 // The input queue between the line and the reads
@@ -116,6 +198,14 @@ TEST(InputQueue, ReadsAtMost255AndKeepsOnlyARestThatOneReadCanTake)
     q.append(pattern(600), 30);
     EXPECT_EQ(q.take(), pattern(600).left(255));
     EXPECT_EQ(q.size(), 0);
+
+    // What a read returns owns no more than it holds: replies are kept (the
+    // exchange log holds 1,000), the bursts they came in are not.
+    QByteArray burst;
+    burst.reserve(32768);
+    burst.append("abc");
+    q.append(burst, 40);
+    EXPECT_LT(q.take().capacity(), 1024);
 }
 
 TEST(InputQueue, HoldsAtMost4KiBDroppingTheOldestFirst)
@@ -131,7 +221,6 @@ TEST(InputQueue, HoldsAtMost4KiBDroppingTheOldestFirst)
     EXPECT_EQ(q.take(), pattern(5000).right(InputQueue::Capacity).left(255));
 }
 
-#ifdef Q_OS_UNIX
 
 // ---------------------------------------------------------------------------
 // The port layer over a pseudo-terminal

@@ -3,7 +3,9 @@
 // and the operating mode frame.
 #include "support/windowfixture.h"
 
+#include <QApplication>
 #include <QCheckBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -461,6 +463,47 @@ TEST_F(ReaderCommands, TwoModeRequestsGoOutTogether)
     EXPECT_TRUE(w->wrs.isEmpty());
 }
 
+// A click on the option that is already selected applies the rule as well:
+// after a received 0xC2 the two bits would otherwise go out, unseen, with the
+// reader mode.
+struct SelectedOptionClick {
+    const char *option;
+    quint8 code;
+};
+
+void PrintTo(const SelectedOptionClick &c, std::ostream *os)
+{
+    *os << c.option;
+}
+
+class ReaderSelectedOptionClick : public ReaderCommands, public ::testing::WithParamInterface<SelectedOptionClick>
+{
+};
+
+TEST_P(ReaderSelectedOptionClick, HidesAndClearsTheBridgeOptions)
+{
+    const SelectedOptionClick &c = GetParam();
+    openPort();
+    option(c.option)->setChecked(true);
+    w->Out_modes(0xC0 | c.code);
+    ASSERT_TRUE(box("iinv")->isChecked());
+    ASSERT_TRUE(box("usredn")->isChecked());
+
+    option(c.option)->click();
+    EXPECT_TRUE(option(c.option)->isChecked());
+    EXPECT_FALSE(box("iinv")->isChecked());
+    EXPECT_FALSE(box("usredn")->isChecked());
+    for (const char *name : {"iinv", "usredn", "invers", "usred"})
+        EXPECT_TRUE(ctl(name)->isHidden()) << name;
+    w->Set_mode_Click();
+    EXPECT_EQ(w->wrs, proto::buildRequest(1, 0xF2, QByteArray(1, char(c.code))));
+}
+
+INSTANTIATE_TEST_SUITE_P(Options, ReaderSelectedOptionClick,
+                         ::testing::Values(SelectedOptionClick{"R_a", 0x02}, SelectedOptionClick{"R_f", 0x01},
+                                           SelectedOptionClick{"R_p485", 0x10}),
+                         [](const auto &info) { return std::string(info.param.option); });
+
 TEST_F(ReaderCommands, ReceivedModeOutsideTheTableOnlySetsTheBoxes)
 {
     option("R_f")->setChecked(true);
@@ -506,5 +549,82 @@ TEST_F(ReaderCommands, ConfirmedRepeaterModeSelectsTheRepeater)
     EXPECT_FALSE(option("R_a")->isChecked());
     EXPECT_EQ(text("MsgCom"), " Установлен новый режим.");
 }
+
+// ---------------------------------------------------------------------------
+// The address box after a search found 5, 7 and 12: only an entry of the list
+// is an address; what is typed is never completed to one nor added to the list.
+
+struct AddressBoxCase {
+    const char *name;
+    const char *typed;
+    bool enter;
+    int picked; // the entry chosen from the list afterwards, -1 for none
+    const char *shown;
+    std::optional<quint8> address;
+};
+
+void PrintTo(const AddressBoxCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
+class AddressBox : public WindowTest, public ::testing::WithParamInterface<AddressBoxCase>
+{
+protected:
+    void key(QWidget *to, int code, const QString &text = {})
+    {
+        QKeyEvent press(QEvent::KeyPress, code, Qt::NoModifier, text);
+        QApplication::sendEvent(to, &press);
+        QKeyEvent release(QEvent::KeyRelease, code, Qt::NoModifier, text);
+        QApplication::sendEvent(to, &release);
+    }
+};
+
+TEST_P(AddressBox, IsAnAddressOnlyWhenAListedEntry)
+{
+    const AddressBoxCase &c = GetParam();
+    openPort();
+    auto *list = ctl<QComboBox>("CmbNet");
+    list->clear();
+    list->addItems({"5", "7", "12"});
+    list->setCurrentIndex(0);
+    w->last_net = 5;
+
+    QLineEdit *edit = list->lineEdit();
+    QFocusEvent focus(QEvent::FocusIn, Qt::TabFocusReason);
+    QApplication::sendEvent(edit, &focus);
+    edit->selectAll();
+    for (const QChar ch : QString::fromUtf8(c.typed)) {
+        const int code = ch.isDigit() ? Qt::Key_0 + ch.digitValue() : Qt::Key_A + (ch.toLatin1() - 'a');
+        key(edit, code, ch);
+    }
+    if (c.enter)
+        key(edit, Qt::Key_Return, QStringLiteral("\r"));
+    if (c.picked >= 0)
+        list->setCurrentIndex(c.picked);
+
+    QStringList entries;
+    for (int i = 0; i < list->count(); ++i)
+        entries << list->itemText(i);
+    EXPECT_EQ(entries, QStringList({"5", "7", "12"}));
+    EXPECT_EQ(list->currentText(), QString::fromUtf8(c.shown));
+    EXPECT_EQ(w->currentAddress(), c.address);
+    // The next tick identifies the reader chosen; without an address it sends nothing.
+    tick();
+    QByteArrayList sent;
+    if (c.address)
+        sent << proto::buildRequest(*c.address, *c.address == 5 ? 0xF0 : 0xFC);
+    EXPECT_EQ(port.written, sent);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    TypingAndPicking, AddressBox,
+    ::testing::Values(AddressBoxCase{"PrefixOfAnEntryIsNotCompleted", "1", false, -1, "1", std::nullopt},
+                      AddressBoxCase{"UnlistedNumberAndEnterAddNothing", "9", true, -1, "9", std::nullopt},
+                      AddressBoxCase{"LettersAndEnterAddNothing", "abc", true, -1, "abc", std::nullopt},
+                      AddressBoxCase{"ListedEntryTypedInFullAndEnter", "12", true, -1, "12", quint8(12)},
+                      AddressBoxCase{"EntryPickedAfterTyping", "9", false, 2, "12", quint8(12)},
+                      AddressBoxCase{"EntryPickedAfterEnter", "abc", true, 1, "7", quint8(7)}),
+    [](const auto &info) { return std::string(info.param.name); });
 
 } // namespace

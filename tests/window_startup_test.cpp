@@ -2,11 +2,17 @@
 #include "support/windowfixture.h"
 
 #include "app/form2.h"
+#include "app/portlist.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QFontInfo>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyleOption>
 
 namespace {
 
@@ -98,7 +104,7 @@ TEST_F(WindowTest, ScanListsPortsInOrderAndLogsThemOnEveryTick)
     EXPECT_EQ(lines.at(1).trimmed(), "COM1, COM3, COM7,");
 }
 
-TEST_F(WindowTest, ScanKeepsTheSelectedPositionNotTheName)
+TEST_F(WindowTest, ScanFallsBackToThePositionWhenTheSelectedPortIsGone)
 {
     port.existing = {1, 3, 7};
     w->Timer1_Timer();
@@ -112,6 +118,99 @@ TEST_F(WindowTest, ScanKeepsTheSelectedPositionNotTheName)
     w->Timer1_Timer();
     EXPECT_EQ(list->currentText(), "COM5");
 }
+
+// ---- The selected port across unplugging and plugging --------------------
+
+struct PortScan {
+    const char *name;
+    QStringList shown;
+    int selected;
+    QStringList found;
+    QString selectedAfter;
+};
+
+void PrintTo(const PortScan &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
+class PortSelection : public ::testing::TestWithParam<PortScan> {};
+
+TEST_P(PortSelection, KeepsThePortWhileItIsListed)
+{
+    const PortScan &c = GetParam();
+    const int index = portIndexAfterScan(c.shown.value(c.selected), c.selected, c.found);
+    EXPECT_EQ(c.found.value(index), c.selectedAfter);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Scans, PortSelection,
+    ::testing::Values(
+        PortScan{"AnotherAdapterPulledInFront", {"COM5", "COM6", "COM9"}, 1, {"COM6", "COM9"}, "COM6"},
+        PortScan{"AnotherAdapterPluggedInFront", {"COM6", "COM9"}, 0, {"COM5", "COM6", "COM9"}, "COM6"},
+        PortScan{"AdapterReplugged", {"COM6", "COM9"}, 1, {"COM5", "COM6", "COM9"}, "COM9"},
+        PortScan{"SelectedPulledTakesItsPosition", {"COM5", "COM6", "COM9"}, 1, {"COM5", "COM9"}, "COM9"},
+        PortScan{"SelectedPulledFromTheEndTakesTheLast", {"COM5", "COM6", "COM9"}, 2, {"COM5", "COM6"}, "COM6"},
+        PortScan{"FirstScanTakesTheFirst", {"----"}, 0, {"COM1", "COM3"}, "COM1"},
+        PortScan{"NothingSelectedTakesTheFirst", {}, -1, {"COM1", "COM3"}, "COM1"}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST_F(WindowTest, ScanKeepsTheSelectedAdapterAndNamesEachDevice)
+{
+    port.existing = {5, 6, 9};
+    port.devices = {{5, "/dev/ttyUSB0"}, {6, "/dev/ttyUSB1"}, {9, "/dev/ttyUSB4"}};
+    w->Timer1_Timer();
+    auto *list = ctl<QComboBox>("CmbPort");
+    list->setCurrentIndex(1);
+    EXPECT_EQ(list->toolTip(), "/dev/ttyUSB1");
+
+    port.existing = {6, 9}; // COM5 pulled
+    w->Timer1_Timer();
+    EXPECT_EQ(list->currentText(), "COM6");
+    port.existing = {5, 6, 9}; // and plugged back
+    w->Timer1_Timer();
+    EXPECT_EQ(list->currentText(), "COM6");
+    EXPECT_EQ(list->toolTip(), "/dev/ttyUSB1");
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(list->itemData(i, Qt::ToolTipRole).toString(), port.devices.value(list->itemText(i).mid(3).toInt()));
+
+    w->BTNOpenCom_Click();
+    EXPECT_EQ(port.openedName, "COM6");
+}
+
+// ---- The demo's own line --------------------------------------------------
+
+struct DemoPort {
+    const char *name;
+    QSet<int> machinePorts;
+    int demoPort;
+};
+
+void PrintTo(const DemoPort &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
+class DemoPortTest : public WindowTest, public ::testing::WithParamInterface<DemoPort> {};
+
+TEST_P(DemoPortTest, IsSelectedAndOpened)
+{
+    const DemoPort &c = GetParam();
+    port.existing = c.machinePorts;
+    port.existing.insert(c.demoPort);
+    preselectPort(*w, c.demoPort);
+    w->Timer1_Timer();
+    w->Timer1_Timer();
+    const QString demo = QStringLiteral("COM") + QString::number(c.demoPort);
+    EXPECT_EQ(ctl<QComboBox>("CmbPort")->currentText(), demo);
+    w->BTNOpenCom_Click();
+    EXPECT_EQ(port.openedName, demo);
+}
+
+INSTANTIATE_TEST_SUITE_P(Machines, DemoPortTest,
+                         ::testing::Values(DemoPort{"WithAUart", {1}, 2}, DemoPort{"WithoutPorts", {}, 1},
+                                           DemoPort{"WithAdapters", {1, 5, 6}, 2}),
+                         [](const auto &info) { return std::string(info.param.name); });
 
 TEST_F(WindowTest, NoPortsShowDashesAndOpenSaysSo)
 {
@@ -224,3 +323,73 @@ TEST_F(WindowTest, ScanEverySecondAndExchangeEveryHalfSecondOnAPreciseTimer)
     // A coarse timer may move a tick by 25 ms, and the line's cadence with it.
     EXPECT_EQ(w->TMRComm()->timerType(), Qt::PreciseTimer);
 }
+// ---- Every value whole ----------------------------------------------------
+
+// The widest text each value control can be given ("D" is the widest hex
+// digit, all decimal digits are equally wide), at the window's size with
+// Debian's DejaVu Sans.
+struct WidestValue {
+    const char *control;
+    const char *text;
+};
+
+void PrintTo(const WidestValue &v, std::ostream *os)
+{
+    *os << v.control << " \"" << v.text << '"';
+}
+
+class WidestValueTest : public WindowTest, public ::testing::WithParamInterface<WidestValue>
+{
+protected:
+    // The width the control leaves for text and the width `t` takes there.
+    static std::pair<int, int> room(QWidget *c, const QString &t)
+    {
+        const QFontMetrics fm = c->fontMetrics();
+        if (auto *label = qobject_cast<QLabel *>(c))
+            return {label->contentsRect().width() - 2 * label->margin(), fm.horizontalAdvance(t)};
+        if (auto *edit = qobject_cast<QLineEdit *>(c)) {
+            QStyleOptionFrame opt;
+            opt.initFrom(edit);
+            opt.lineWidth = edit->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &opt, edit);
+            const QRect r = edit->style()->subElementRect(QStyle::SE_LineEditContents, &opt, edit);
+            // 2 px of margin each side; the text cursor after the last digit takes 1 px.
+            const QMargins m = edit->textMargins();
+            return {r.width() - m.left() - m.right() - 4, fm.horizontalAdvance(t) + 1};
+        }
+        if (auto *box = qobject_cast<QComboBox *>(c)) {
+            QStyleOptionComboBox opt;
+            opt.initFrom(box);
+            opt.editable = box->isEditable();
+            opt.frame = box->hasFrame();
+            const QRect r = box->style()->subControlRect(QStyle::CC_ComboBox, &opt, QStyle::SC_ComboBoxEditField, box);
+            return {r.width() - 2, fm.horizontalAdvance(t)}; // the label is drawn 1 px inside
+        }
+        return {-1, 0};
+    }
+};
+
+TEST_P(WidestValueTest, FitsWhole)
+{
+    const WidestValue &v = GetParam();
+    QWidget *c = ctl(v.control);
+    if (QFontInfo(c->font()).family() != QLatin1String("DejaVu Sans"))
+        GTEST_SKIP() << "laid out for DejaVu Sans, have " << QFontInfo(c->font()).family().toStdString();
+    const auto [width, needed] = room(c, QString::fromUtf8(v.text));
+    EXPECT_LE(needed, width) << v.control << " is " << c->width() << " px wide";
+    if (auto *label = qobject_cast<QLabel *>(c))
+        EXPECT_LE(label->fontMetrics().height(), label->contentsRect().height()) << v.control;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Controls, WidestValueTest,
+    ::testing::Values(WidestValue{"CmbPort", "COM30"}, WidestValue{"CmbNet", "255"},
+                      WidestValue{"sn", "4294967295"}, WidestValue{"vv", "2552.5.5."},
+                      WidestValue{"vv", "--------------------"}, WidestValue{"hi", "DDDDDDDD"},
+                      WidestValue{"ne", "Нет данных"}, WidestValue{"vraa", "нет данных"},
+                      WidestValue{"iddm", "DDDDDDDD"}, WidestValue{"m1_9", "DDDDDDDD"},
+                      WidestValue{"Zad2", "65535"}, WidestValue{"SerNumMetki", "4294967295"},
+                      WidestValue{"outID", "DDDDDDDD"}, WidestValue{"ID_Metki", "DDDDDDDD"},
+                      WidestValue{"IntervalMetki", "65535"}, WidestValue{"UrPr", "-126"},
+                      WidestValue{"outVer", "2.5.5."}, WidestValue{"sn_sl", "4294967295"},
+                      WidestValue{"Temp_sl", "4095.9375"}),
+    [](const auto &info) { return std::string(info.param.control) + "_" + std::to_string(info.index); });

@@ -274,6 +274,7 @@ INSTANTIATE_TEST_SUITE_P(
         ParamRefusal{{{"PowerMetki", "256"}}, GenericRange},
         ParamRefusal{{{"IntervalMetki", "70000"}}, DelayRange},
         ParamRefusal{{{"IntervalMetki", "5000000000"}}, DelayRange},
+        ParamRefusal{{{"IntervalMetki", "99999999999999999999"}}, DelayRange},
         ParamRefusal{{{"IntervalMetki", "-1"}}, GenericRange},
         ParamRefusal{{{"IntervalMetki", "1e3"}}, GenericRange},
         ParamRefusal{{{"SerNumMetki", "4294967296"}}, GenericRange},
@@ -282,6 +283,7 @@ INSTANTIATE_TEST_SUITE_P(
         // delay, the delay before the power.
         ParamRefusal{{{"ModeMetki", "256"}, {"ID_Metki", "12G4"}}, GenericRange},
         ParamRefusal{{{"ID_Metki", "12G4"}, {"IntervalMetki", "70000"}}, IdNotHex},
+        ParamRefusal{{{"ID_Metki", "12G4"}, {"IntervalMetki", "99999999999999999999"}}, IdNotHex},
         ParamRefusal{{{"IntervalMetki", "70000"}, {"PowerMetki", "0"}}, DelayRange},
         ParamRefusal{{{"sleep_time", "x"}, {"PowerMetki", "0"}}, QStringLiteral("Значение мощности не может быть нулевым")}));
 

@@ -1,6 +1,7 @@
 // Takes the README's pictures: the main window on the demo line, each page
 // after a search, as a technician sees it. Not installed.
 //   rfid-screenshots <folder>
+#include "app/portlist.h"
 #include "app/program.h"
 
 #include <QApplication>
@@ -37,6 +38,7 @@ int main(int argc, char *argv[])
         return 1;
     frmSerial &w = program.window();
     w.Form_Load();
+    preselectPort(w, program.demo().portNumber);
     run(2300); // splash, then the main window
     w.grab().save(out.filePath(QStringLiteral("main-window-closed.png")));
 

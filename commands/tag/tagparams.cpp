@@ -16,6 +16,21 @@ bool fitsInt32(const std::optional<qint64> &v)
     return v && *v >= std::numeric_limits<qint32>::min() && *v <= std::numeric_limits<qint32>::max();
 }
 
+// Digits only, after an optional "+", too many for any integer type: a
+// whole number, just a large one.
+bool isLargeWholeNumber(const QString &text)
+{
+    const QString t = text.trimmed();
+    const int start = t.startsWith(QLatin1Char('+')) ? 1 : 0;
+    if (t.size() == start)
+        return false;
+    for (int i = start; i < t.size(); ++i) {
+        if (t.at(i) < QLatin1Char('0') || t.at(i) > QLatin1Char('9'))
+            return false;
+    }
+    return true;
+}
+
 constexpr quint8 TagParamsLength = 0x0E; // data bytes after this one, checksum excluded
 
 } // namespace
@@ -46,8 +61,9 @@ void frmSerial::SetModesMetki_Click()
     const bool serialFits = serial && *serial <= std::numeric_limits<quint32>::max()
                             && *serial >= std::numeric_limits<qint32>::min();
     // A delay too large for two bytes gets its own message further on, however
-    // large it is; here only a text that is no number fails.
-    if (!serialFits || !fitsInt32(mode) || !delay || !fitsInt32(power))
+    // many digits it has; here only a text that is no number fails.
+    const bool delayTooLarge = delay ? *delay > 65535 : isLargeWholeNumber(ui->IntervalMetki->text());
+    if (!serialFits || !fitsInt32(mode) || (!delay && !delayTooLarge) || !fitsInt32(power))
         return refuse(msg::range2000000());
     if (*mode > 255 || *serial < 0)
         return refuse(msg::range2000000());
@@ -58,12 +74,12 @@ void frmSerial::SetModesMetki_Click()
     if (id.error == proto::HexError::NotHex)
         return refuse(msg::idNotHex());
 
-    if (*delay < 0)
-        return refuse(msg::range2000000());
     // The delay travels in two bytes: a larger value would reach the tag as
     // another number than the one typed.
-    if (*delay > 65535)
+    if (delayTooLarge)
         return refuse(QStringLiteral("Введите число в диапазоне 0....65535"));
+    if (*delay < 0)
+        return refuse(msg::range2000000());
     if (*mode < 0 || *power < 0 || *power > 255)
         return refuse(msg::range2000000());
     if (*power == 0)

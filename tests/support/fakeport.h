@@ -6,6 +6,7 @@
 #include "serial/portlayer.h"
 
 #include <QByteArrayList>
+#include <QHash>
 #include <QSet>
 #include <deque>
 
@@ -23,8 +24,11 @@ public:
     QString openedName;
     int flushes = 0;
 
+    QHash<int, QString> devices;     // the device behind each port, for its tooltip
+
     qint32 PortExists(qint16 n) override { return existing.contains(n) ? 1 : 0; }
     bool OpenPort(const QString &name, const QString &settings, OpenFailure *failure) override;
+    QString PortDevice(qint16 n) override { return devices.value(n); }
     int ClosePort() override;
     void FlushPort() override { ++flushes; }
     QByteArray ReadPort() override;

@@ -1,0 +1,9 @@
+#include "commands/reader/addressbox.h"
+
+#include <QComboBox>
+
+void makeAddressBoxPickOnly(QComboBox *box)
+{
+    box->setInsertPolicy(QComboBox::NoInsert);
+    box->setCompleter(nullptr);
+}
