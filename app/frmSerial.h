@@ -16,6 +16,8 @@
 #include <QWidget>
 
 #include <memory>
+#include <utility>
+#include <vector>
 #include <optional>
 
 namespace Ui {
@@ -24,6 +26,7 @@ class frmSerial;
 class CycleRunner;
 class PortLayer;
 class QLabel;
+class QRadioButton;
 class QTimer;
 class Form2;
 class ExchangeLog;
@@ -127,6 +130,9 @@ public:
     // The index of the selected CmbNet entry, -1 when none (also while the
     // operator has typed a text that is no entry of the list).
     int CmbNetListIndex() const;
+    // The current address; with none the operator is told to pick one.
+    std::optional<quint8> addressOrSay();
+    void sayNoAddress();
     // 0x31, address, numcom, wdd, checksum; empty when there is no address.
     QByteArray form_zaprosa(const QByteArray &wdd, quint8 numcom) const;
     // HexStr2Dig with its messages and its dump in the output log; empty on
@@ -162,6 +168,8 @@ private:
 
     // The show/hide rule of the mode option boxes (commands/reader/).
     void showModeOptions(bool visible);
+    // Each mode's option button with the mode code it stands for.
+    std::vector<std::pair<QRadioButton *, quint8>> modeButtons() const;
 
     void showExchangeLog();
 

@@ -1,10 +1,12 @@
 // Start-up, port scan, opening and closing the port.
 #include "app/form2.h"
 #include "app/frmSerial.h"
-#include "exchange/cyclerunner.h"
 #include "app/portlist.h"
+#include "exchange/cyclerunner.h"
 #include "serial/portlayer.h"
+#include "serial/portnames.h"
 #include "ui/dialogs.h"
+#include "ui/lamp.h"
 #include "ui_frmSerial.h"
 
 #include <QTimer>
@@ -59,7 +61,7 @@ void frmSerial::Timer1_Timer()
     QStringList found;
     QStringList devices;
     QString line;
-    for (qint16 n = 1; n <= 30; ++n) {
+    for (qint16 n = PortNames::FirstPort; n <= PortNames::LastPort; ++n) {
         if (port_.PortExists(n)) {
             const QString name = QStringLiteral("COM") + QString::number(n);
             line += name + QStringLiteral(", ");
@@ -131,7 +133,7 @@ void frmSerial::BTNCloseCom_Click()
     ui->MsgCom->clear();
     ui->netdev->setText(QStringLiteral("Не определены"));
 
-    ui->Pic->setFillColor(QColor(255, 255, 16));
+    ui->Pic->setFillColor(Lamp::Closed);
 
     timer1_->start();
     port_.ClosePort();

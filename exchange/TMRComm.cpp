@@ -4,15 +4,12 @@
 #include "app/frmSerial.h"
 #include "exchange/cyclerunner.h"
 #include "protocol/conversions.h"
+#include "ui/lamp.h"
 #include "ui_frmSerial.h"
 
 #include <QTimer>
 
 namespace {
-
-const QColor LampWhite(0xFF, 0xFF, 0xFF);
-const QColor LampGrey(0x80, 0x80, 0x80);
-const QColor LampRed(0xFF, 0x00, 0x00);
 
 template <class... Ts>
 struct Overloaded : Ts... {
@@ -82,7 +79,7 @@ void frmSerial::showOutcome(const TickOutcome &out)
         return;
     }
     if (out.lamp != LampAction::Unchanged)
-        ui->Pic->setFillColor(ui->Pic->fillColor() == LampWhite ? LampGrey : LampWhite);
+        ui->Pic->setFillColor(ui->Pic->fillColor() == Lamp::White ? Lamp::Grey : Lamp::White);
     if (out.status)
         ui->MsgCom->setText(*out.status);
     if (out.dump)
@@ -111,5 +108,5 @@ void frmSerial::showOutcome(const TickOutcome &out)
                out.decoded);
 
     if (out.lamp == LampAction::Red)
-        ui->Pic->setFillColor(LampRed);
+        ui->Pic->setFillColor(Lamp::Red);
 }

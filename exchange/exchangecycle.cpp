@@ -30,7 +30,7 @@ TickStart ExchangeCycle::begin(const Selection &s)
         switch (s.page) {
         case Page::Tag:
             v.wrs = requestTo(s.address, proto::code(Command::TagPoll),
-                              proto::bigEndian32(TagPollNumber));
+                              proto::Long_to_string(proto::TagPollNumber));
             break;
         case Page::Reader:
             v.wrs = requestTo(s.address, proto::code(Command::ReaderData));

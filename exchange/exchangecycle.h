@@ -94,7 +94,3 @@ private:
 // there is no address.
 QByteArray requestTo(const std::optional<quint8> &address, quint8 command,
                      const QByteArray &data = {});
-
-// The number a tag poll carries in place of a real tag's: whichever tag is
-// in the field answers.
-constexpr quint32 TagPollNumber = 0x7A7A7A7A;

@@ -6,6 +6,7 @@
 #include "harness.h"
 
 #include "protocol/crc8.h"
+#include "protocol/conversions.h"
 #include "protocol/frame.h"
 #include "sim/simline.h"
 
@@ -67,8 +68,8 @@ bool writeReceiveSeeds(const QString &dir)
     QByteArray badChecksum = readerData;
     badChecksum.back() = char(~quint8(badChecksum.back()));
     const QByteArray ident = ask(Reader, 0xFC);
-    const QByteArray tagPoll = ask(Reader, 0xE0, proto::bigEndian32(0x7A7A7A7A));
-    const QByteArray tagData = ask(Reader, 0xE3, proto::bigEndian32(0x0012AB3C));
+    const QByteArray tagPoll = ask(Reader, 0xE0, proto::Long_to_string(0x7A7A7A7A));
+    const QByteArray tagData = ask(Reader, 0xE3, proto::Long_to_string(0x0012AB3C));
     const QByteArray searchAnswer = line.answer(proto::networkPollFrame());
 
     QVector<QPair<QString, ReceiveSetup>> seeds;
@@ -126,7 +127,7 @@ bool writeReceiveSeeds(const QString &dir)
         on(0, Reader, {ask(Reader, 0xF2, QByteArray(1, '\xC6')), ask(Reader, 0xF5), ask(Reader, 0xFA)}));
     add("confirm_params_serial",
         on(0, Reader, {ask(Reader, 0xF4, QByteArray("\x00\x01\x05\x0A", 4)),
-                       ask(Reader, 0xF6, proto::bigEndian32(255)), ask(Reader, 0xE9)}));
+                       ask(Reader, 0xF6, proto::Long_to_string(255)), ask(Reader, 0xE9)}));
     add("confirm_unknown_code", on(0, Reader, {withChecksum(QByteArray("\x3E\x05\x99\x01", 4))}));
 
     // Tag page.
@@ -140,7 +141,7 @@ bool writeReceiveSeeds(const QString &dir)
     add("tag_confirmations",
         on(1, Reader,
            {ask(Reader, 0xE1, QByteArray::fromHex("0E001E84E40012AB3C03E80264003C")),
-            ask(Reader, 0xE2, proto::bigEndian32(0x0012AB3C) + proto::bigEndian32(100))}));
+            ask(Reader, 0xE2, proto::Long_to_string(0x0012AB3C) + proto::Long_to_string(100))}));
 
     // Bridge page.
     s = on(2, Bridge, {ask(Bridge, 0xE8), ask(Bridge, 0x06)});

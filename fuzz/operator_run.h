@@ -83,7 +83,7 @@ inline Outcome checkConversions(const QByteArray &raw)
         return Violation{"hexToNumber / HexStr2Dig refusal", raw};
     if (expectedError == proto::HexError::None) {
         const quint32 value = text.isEmpty() ? 0 : text.toUInt(nullptr, 16);
-        if (hex.value != value || id.bytes != proto::bigEndian32(value))
+        if (hex.value != value || id.bytes != proto::Long_to_string(value))
             return Violation{"hexToNumber / HexStr2Dig value", raw};
     } else if (!id.bytes.isEmpty()) {
         return Violation{"HexStr2Dig gave bytes with its refusal", raw};

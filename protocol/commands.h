@@ -34,6 +34,10 @@ enum class Command : quint8 {
 
 constexpr quint8 code(Command c) { return quint8(c); }
 
+// The number a tag poll carries in place of a real tag's: whichever tag is
+// in the field answers.
+constexpr quint32 TagPollNumber = 0x7A7A7A7A;
+
 struct CommandInfo {
     Command command;
     // The whole request, checksum included; 0 for a code the program never sends.

@@ -46,12 +46,4 @@ QByteArray bigEndian16(quint16 v)
     return out;
 }
 
-QByteArray bigEndian32(quint32 v)
-{
-    QByteArray out(4, '\0');
-    for (int i = 0; i < 4; ++i)
-        out[i] = char((v >> (8 * (3 - i))) & 0xFF);
-    return out;
-}
-
 } // namespace proto

@@ -27,9 +27,9 @@ QByteArray networkPollFrame();
 
 namespace proto {
 
-// Several-byte numbers in requests go most significant byte first.
+// Several-byte numbers in requests go most significant byte first (four
+// bytes: Long_to_string in conversions.h).
 QByteArray bigEndian16(quint16 v);
-QByteArray bigEndian32(quint32 v);
 
 } // namespace proto
 

@@ -23,7 +23,6 @@ constexpr quint8 kRequestPrefix = 0x31;
 constexpr quint8 kReplyPrefix = 0x3E;
 constexpr quint8 kBroadcast = 0xFF;
 constexpr quint8 kPollChecksum = 0xDC;
-constexpr quint32 kPollTagNumber = 0x7A7A7A7A;
 constexpr quint8 kContactSet = 0xCD;
 // The second half of a split reply goes out on its own when no request follows.
 constexpr int kHeldBackMs = 1000;
@@ -476,7 +475,7 @@ QByteArray SimLine::answerLocked(const QByteArray &request)
         // The poll number wakes whichever tag is first in the field; any
         // other number only the tag that carries it.
         const quint32 number = be32At(request, 3);
-        const SimTag *t = number == kPollTagNumber
+        const SimTag *t = number == proto::TagPollNumber
             ? (r.tags.isEmpty() ? nullptr : &r.tags.first())
             : tagWhere([number](const SimTag &c) { return c.id == number; });
         return t ? tagPollReply(r, *t) : QByteArray();

@@ -1,5 +1,6 @@
 // The Qt SerialPort port layer against a real pseudo-terminal: the test plays
 // the device on the master side, the port layer opens the slave as "COM7".
+#include "support/testnames.h"
 #include "serial/inputqueue.h"
 #include "serial/portnames.h"
 #include "serial/serialport.h"
@@ -60,7 +61,11 @@ TEST_P(PortNamesRule, MapsNumberAndNameToTheSameDevice)
 #ifdef Q_OS_WIN
 INSTANTIATE_TEST_SUITE_P(Windows, PortNamesRule,
                          ::testing::Values(PathCase{1, "COM1"}, PathCase{30, "COM30"},
-                                           PathCase{0, ""}, PathCase{31, ""}));
+                                           PathCase{0, ""}, PathCase{31, ""}),
+                         [](const auto &info) {
+                             const int n = info.param.n;
+                             return (n < 0 ? std::string("COMMinus") : std::string("COM")) + std::to_string(n < 0 ? -n : n);
+                         });
 #else
 INSTANTIATE_TEST_SUITE_P(Linux, PortNamesRule,
                          ::testing::Values(PathCase{1, "/dev/ttyS0"}, PathCase{4, "/dev/ttyS3"},
@@ -68,7 +73,11 @@ INSTANTIATE_TEST_SUITE_P(Linux, PortNamesRule,
                                            PathCase{20, "/dev/ttyUSB15"},
                                            PathCase{21, "/dev/ttyACM0"},
                                            PathCase{30, "/dev/ttyACM9"}, PathCase{0, ""},
-                                           PathCase{31, ""}, PathCase{-1, ""}));
+                                           PathCase{31, ""}, PathCase{-1, ""}),
+                         [](const auto &info) {
+                             const int n = info.param.n;
+                             return (n < 0 ? std::string("COMMinus") : std::string("COM")) + std::to_string(n < 0 ? -n : n);
+                         });
 #endif
 
 TEST(PortNames, OtherNamesPassUnchanged)
@@ -376,7 +385,8 @@ INSTANTIATE_TEST_SUITE_P(Texts, PtyBadSettings,
                          ::testing::Values("", "19200", "19200,n,8", "19200,n,8,1,1", "abc,n,8,1",
                                            "0,n,8,1", "-9600,n,8,1", "19200,x,8,1",
                                            "19200,n,4,1", "19200,n,9,1", "19200,n,8,3",
-                                           "19200,,8,1"));
+                                           "19200,,8,1"),
+                         [](const auto &info) { return caseName(std::string(info.param)); });
 
 class PtyRefusedSettings : public PtyPort, public ::testing::WithParamInterface<const char *> {};
 
@@ -401,7 +411,8 @@ TEST_P(PtyRefusedSettings, AreReportedAsSetFailureAndReleaseThePort)
 
 // Well-formed texts that a pseudo-terminal cannot carry out.
 INSTANTIATE_TEST_SUITE_P(Texts, PtyRefusedSettings,
-                         ::testing::Values("19200,e,8,1", "19200,n,7,1", "9600,e,7,2"));
+                         ::testing::Values("19200,e,8,1", "19200,n,7,1", "9600,e,7,2"),
+                         [](const auto &info) { return caseName(std::string(info.param)); });
 
 TEST_F(PtyPort, ReadWithNothingWaitingIsEmpty)
 {
@@ -480,7 +491,8 @@ TEST_P(PtyWrite, EveryByteArrivesInOrder)
 INSTANTIATE_TEST_SUITE_P(Sizes, PtyWrite,
                          ::testing::Values(WriteCase{0, 0}, WriteCase{4, 4}, WriteCase{255, 255},
                                            WriteCase{256, 0}, WriteCase{511, 0},
-                                           WriteCase{1000, 0}));
+                                           WriteCase{1000, 0}),
+                         [](const auto &info) { return "Bytes" + std::to_string(info.param.size); });
 
 TEST_F(PtyPort, WithNoPortOpenEverythingIsANoOp)
 {

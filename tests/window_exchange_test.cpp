@@ -1,5 +1,6 @@
 // The exchange cycle on a fake port: automatic polls, dispatch, silence,
 // write errors, and the display of the reader's replies.
+#include "support/testnames.h"
 #include "support/windowfixture.h"
 
 #include <QCheckBox>
@@ -106,7 +107,8 @@ INSTANTIATE_TEST_SUITE_P(
                       Confirmation{0xFD, "Изменена инверсия."},
                       // Codes outside the table: the restored status stays.
                       Confirmation{0xF4, "before"}, Confirmation{0xE9, "before"},
-                      Confirmation{0x42, "before"}));
+                      Confirmation{0x42, "before"}),
+    [](const auto &info) { return "Code" + hexName(info.param.code); });
 
 TEST_F(ExchangeTest, SilenceShowsThePageMessage)
 {

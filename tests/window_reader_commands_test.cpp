@@ -1,6 +1,7 @@
 // The reader page's commands on a fake port: the request each handler leaves
 // pending, the checks of what the operator typed, the input and Yes/No boxes,
 // and the operating mode frame.
+#include "support/testnames.h"
 #include "support/windowfixture.h"
 
 #include <QApplication>
@@ -414,7 +415,8 @@ INSTANTIATE_TEST_SUITE_P(Options, ReaderModeByte,
                                            ModeCase{"R_p", false, false, 0x06},
                                            ModeCase{"R485", true, true, 0xC0},
                                            ModeCase{"R485", false, true, 0x40},
-                                           ModeCase{"R485", true, false, 0x80}));
+                                           ModeCase{"R485", true, false, 0x80}),
+                         [](const auto &info) { return std::string(info.param.option) + (info.param.master ? "_Master" : "") + (info.param.frequency ? "_Frequency" : ""); });
 
 TEST_F(ReaderCommands, ModeRequestLogsAndRequestsTheModeLoad)
 {

@@ -1,4 +1,5 @@
 // Start-up, port scan, open and close, enabling by Tag, output log.
+#include "support/testnames.h"
 #include "support/windowfixture.h"
 
 #include "app/form2.h"
@@ -40,7 +41,8 @@ TEST_P(StartStateTest, ConnectionControlIsDisabledUntilAPortOpensAndAfterItClose
     EXPECT_TRUE(c->isEnabled());
 }
 
-INSTANTIATE_TEST_SUITE_P(Controls, StartStateTest, ::testing::ValuesIn(ConnectionControls));
+INSTANTIATE_TEST_SUITE_P(Controls, StartStateTest, ::testing::ValuesIn(ConnectionControls),
+                         [](const auto &info) { return std::string(info.param); });
 
 TEST_F(WindowTest, PortControlsStartEnabledAndTheOpenButtonTogglesWithTheConnection)
 {

@@ -1,5 +1,6 @@
 // The tag and bridge pages on a fake port: the requests their buttons queue,
 // the refusals, and the display of the tag and slave-sensor replies.
+#include "support/testnames.h"
 #include "support/windowfixture.h"
 
 #include <QCheckBox>
@@ -285,7 +286,13 @@ INSTANTIATE_TEST_SUITE_P(
         ParamRefusal{{{"ID_Metki", "12G4"}, {"IntervalMetki", "70000"}}, IdNotHex},
         ParamRefusal{{{"ID_Metki", "12G4"}, {"IntervalMetki", "99999999999999999999"}}, IdNotHex},
         ParamRefusal{{{"IntervalMetki", "70000"}, {"PowerMetki", "0"}}, DelayRange},
-        ParamRefusal{{{"sleep_time", "x"}, {"PowerMetki", "0"}}, QStringLiteral("Значение мощности не может быть нулевым")}));
+        ParamRefusal{{{"sleep_time", "x"}, {"PowerMetki", "0"}}, QStringLiteral("Значение мощности не может быть нулевым")}),
+    [](const auto &info) {
+        std::string name;
+        for (const auto &[field, value] : info.param.edits)
+            name += (name.empty() ? "" : "_") + std::string(field) + "_" + caseName(std::string(value));
+        return name;
+    });
 
 TEST_F(TagTest, SetModesMetkiWithoutAnAddressEmptiesTheDump)
 {
@@ -330,7 +337,8 @@ INSTANTIATE_TEST_SUITE_P(Answers, SerialAnswerTest,
                          ::testing::Values(SerialAnswer{"2000000", bytes({0x00, 0x1E, 0x84, 0x80})},
                                            SerialAnswer{"0", bytes({0x00, 0x00, 0x00, 0x00})},
                                            SerialAnswer{"2000001", {}}, SerialAnswer{"abc", {}},
-                                           SerialAnswer{"-1", {}}));
+                                           SerialAnswer{"-1", {}}),
+    [](const auto &info) { return "Answer_" + caseName(std::string(info.param.answer)); });
 
 TEST_F(TagTest, InstSNCancelledDoesNothing)
 {
@@ -434,7 +442,8 @@ INSTANTIATE_TEST_SUITE_P(Values, SlaveDataTest,
                          ::testing::Values(SlaveCase{0x01, 0x90, 0xCD, 0x50, "25", true, "80"},
                                            SlaveCase{0x01, 0x91, 0xCC, 0xA0, "25.0625", false, "-96"},
                                            SlaveCase{0x01, 0x98, 0x00, 0x9C, "25.5", false, "-100"},
-                                           SlaveCase{0xFF, 0xF0, 0xCD, 0xFF, "-1", true, "-1"}));
+                                           SlaveCase{0xFF, 0xF0, 0xCD, 0xFF, "-1", true, "-1"}),
+    [](const auto &info) { return "Degrees_" + caseName(info.param.temperature) + "_Level_" + caseName(std::string(info.param.shownLevel)); });
 
 TEST_F(TagTest, SlaveRs485WordShowsWithTheBridgeStatus)
 {

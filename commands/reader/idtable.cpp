@@ -1,7 +1,8 @@
 // The reader's table of ten bound tag IDs: read (0xE7), clear (0xE9) and
 // write one cell (0xE6). The table itself arrives in a 0xE6 reply.
 #include "app/frmSerial.h"
-#include "commands/reader/messages.h"
+#include "commands/messages.h"
+#include "protocol/commands.h"
 #include "protocol/conversions.h"
 #include "protocol/frame.h"
 #include "ui/dialogs.h"
@@ -10,15 +11,9 @@
 QByteArray frmSerial::HexStr2Dig(const QString &df)
 {
     const proto::HexBytes id = proto::HexStr2Dig(df);
-    switch (id.error) {
-    case proto::HexError::TooLong:
-        dialogs_.message(msg::idTooLong());
+    if (id.error != proto::HexError::None) {
+        dialogs_.message(msg::forHexError(id.error));
         return QByteArray();
-    case proto::HexError::NotHex:
-        dialogs_.message(msg::idNotHex());
-        return QByteArray();
-    case proto::HexError::None:
-        break;
     }
     out_win(id.bytes);
     return id.bytes;
@@ -26,31 +21,25 @@ QByteArray frmSerial::HexStr2Dig(const QString &df)
 
 void frmSerial::ids_r_Click()
 {
-    const auto address = currentAddress();
-    if (!address) {
-        dialogs_.message(msg::noAddress());
+    const auto address = addressOrSay();
+    if (!address)
         return;
-    }
-    wrs = proto::buildRequest(*address, 0xE7);
+    wrs = proto::buildRequest(*address, proto::code(proto::Command::IdTableRead));
 }
 
 void frmSerial::ids_clr_Click()
 {
-    const auto address = currentAddress();
-    if (!address) {
-        dialogs_.message(msg::noAddress());
+    const auto address = addressOrSay();
+    if (!address)
         return;
-    }
-    wrs = proto::buildRequest(*address, 0xE9);
+    wrs = proto::buildRequest(*address, proto::code(proto::Command::IdTableClear));
 }
 
 void frmSerial::Command3_Click()
 {
-    const auto address = currentAddress();
-    if (!address) {
-        dialogs_.message(msg::noAddress());
+    const auto address = addressOrSay();
+    if (!address)
         return;
-    }
     const auto cell = proto::parseInteger(ui->plm->text());
     if (!cell || *cell < 1 || *cell > 10) {
         dialogs_.message(QStringLiteral("номер ячейки должен быть от 1 до10"));
@@ -60,5 +49,5 @@ void frmSerial::Command3_Click()
     const QByteArray id = HexStr2Dig(ui->iddm->text());
     if (id.isEmpty())
         return;
-    wrs = proto::buildRequest(*address, 0xE6, QByteArray(1, char(*cell - 1)) + id);
+    wrs = proto::buildRequest(*address, proto::code(proto::Command::IdTable), QByteArray(1, char(*cell - 1)) + id);
 }

@@ -1,6 +1,7 @@
 // Reader operating modes: the mode byte carries the mode code in bits 0..4
 // and the two bridge options in bits 6 ("Частотный выход") and 7 ("Мастер").
 #include "app/frmSerial.h"
+#include "protocol/commands.h"
 #include "protocol/frame.h"
 #include "ui_frmSerial.h"
 
@@ -10,19 +11,19 @@ constexpr quint8 OptionFrequency = 0x40;
 constexpr quint8 ModeCodeMask = 0x1F;
 } // namespace
 
+std::vector<std::pair<QRadioButton *, quint8>> frmSerial::modeButtons() const
+{
+    // In the order the mode is read from them: the last one selected counts.
+    return {{ui->R485, 0}, {ui->R_a, 2}, {ui->R_f, 1}, {ui->R_p, 6}, {ui->R_p485, 16}};
+}
+
 void frmSerial::Set_mode_Click()
 {
     quint8 mode = 0;
-    if (ui->R485->isChecked())
-        mode = 0;
-    if (ui->R_a->isChecked())
-        mode = 2;
-    if (ui->R_f->isChecked())
-        mode = 1;
-    if (ui->R_p->isChecked())
-        mode = 6;
-    if (ui->R_p485->isChecked())
-        mode = 16;
+    for (const auto &[button, code] : modeButtons()) {
+        if (button->isChecked())
+            mode = code;
+    }
     // Hidden boxes count too: a received mode byte may leave one checked.
     if (ui->iinv->isChecked())
         mode |= OptionMaster;
@@ -33,7 +34,7 @@ void frmSerial::Set_mode_Click()
     if (!address)
         return;
     // Appended: two mode requests made within one tick go out together.
-    wrs += proto::buildRequest(*address, 0xF2, QByteArray(1, char(mode)));
+    wrs += proto::buildRequest(*address, proto::code(proto::Command::Mode), QByteArray(1, char(mode)));
     out_win(wrs);
     mode_yes = 2;
 }
@@ -80,24 +81,10 @@ void frmSerial::Out_modes(quint8 nn)
     ui->iinv->setChecked(nn & OptionMaster);
     // Selecting a button that was not selected runs its click handler (the
     // show/hide rule) at this moment; see connectHandlers().
-    switch (nn & ModeCodeMask) {
-    case 0:
-        ui->R485->setChecked(true);
-        break;
-    case 1:
-        ui->R_f->setChecked(true);
-        break;
-    case 2:
-        ui->R_a->setChecked(true);
-        break;
-    case 6:
-        ui->R_p->setChecked(true);
-        break;
-    case 16:
-        ui->R_p485->setChecked(true);
-        break;
-    default:
-        break; // no such mode: the buttons stay as they are
+    // No such mode: the buttons stay as they are.
+    for (const auto &[button, code] : modeButtons()) {
+        if (code == (nn & ModeCodeMask))
+            button->setChecked(true);
     }
     ui->usredn->setChecked(nn & OptionFrequency);
     mode_yes = 0;

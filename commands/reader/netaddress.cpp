@@ -1,7 +1,8 @@
 // Moving a reader to another network address (0xFB) and setting its serial
 // number (0xF6).
 #include "app/frmSerial.h"
-#include "commands/reader/messages.h"
+#include "commands/messages.h"
+#include "protocol/commands.h"
 #include "protocol/conversions.h"
 #include "protocol/frame.h"
 #include "ui/dialogs.h"
@@ -17,10 +18,8 @@ void frmSerial::net_Click()
                                              index >= 0 ? ui->CmbNet->itemText(index) : QString());
     if (answer.isEmpty())
         return;
-    if (!address) {
-        dialogs_.message(msg::noAddress());
-        return;
-    }
+    if (!address)
+        return sayNoAddress();
     const auto newAddress = proto::parseInteger(answer);
     if (!newAddress || *newAddress < 0 || *newAddress > 200) {
         dialogs_.message(QStringLiteral("Введите число в диапазоне 0....200"));
@@ -28,7 +27,7 @@ void frmSerial::net_Click()
     }
     // Appended to what is pending. The reader answers at its new address
     // only afterwards, so the list of addresses is left for a new search.
-    wrs += proto::buildRequest(*address, 0xFB, QByteArray(1, char(*newAddress)));
+    wrs += proto::buildRequest(*address, proto::code(proto::Command::NetAddress), QByteArray(1, char(*newAddress)));
     out_win(wrs);
 }
 
@@ -42,7 +41,7 @@ void frmSerial::Command1_Click()
     if (answer.isEmpty())
         return;
     if (!address) {
-        dialogs_.message(msg::noAddress());
+        sayNoAddress();
         out_win(wrs);
         return;
     }
@@ -51,12 +50,8 @@ void frmSerial::Command1_Click()
         dialogs_.message(msg::range2000000());
         return;
     }
-    QByteArray frame;
-    frame.append(char(proto::RequestPrefix));
-    frame.append(char(*address));
-    frame.append(char(0xF6));
-    frame.append(proto::Long_to_string(quint32(*serial)));
-    wrs = proto::Control_summ(frame);
+    wrs = proto::buildRequest(*address, proto::code(proto::Command::ReaderSerial),
+                              proto::Long_to_string(quint32(*serial)));
     out_win(wrs);
 }
 

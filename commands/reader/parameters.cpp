@@ -1,7 +1,8 @@
 // Radio parameters (0xF4) and the additional parameter, the ID-zeroing
 // delay (write 0xF1, read 0xF7).
 #include "app/frmSerial.h"
-#include "commands/reader/messages.h"
+#include "commands/messages.h"
+#include "protocol/commands.h"
 #include "protocol/conversions.h"
 #include "protocol/frame.h"
 #include "ui/dialogs.h"
@@ -41,15 +42,13 @@ void frmSerial::param_Click()
         dialogs_.message(Error);
         return;
     }
-    const auto address = currentAddress();
-    if (!address) {
-        dialogs_.message(msg::noAddress());
+    const auto address = addressOrSay();
+    if (!address)
         return;
-    }
     QByteArray data = proto::bigEndian16(quint16(*network));
     data.append(char(*channel));
     data.append(char(*power));
-    wrs = proto::buildRequest(*address, 0xF4, data);
+    wrs = proto::buildRequest(*address, proto::code(proto::Command::RadioParams), data);
     ui->CmdBoxText->setText(proto::hexDump(wrs, QLatin1Char(' ')));
 }
 
@@ -61,21 +60,17 @@ void frmSerial::Command2_Click()
         dialogs_.message(Error);
         return;
     }
-    const auto address = currentAddress();
-    if (!address) {
-        dialogs_.message(msg::noAddress());
+    const auto address = addressOrSay();
+    if (!address)
         return;
-    }
-    wrs = proto::buildRequest(*address, 0xF1, proto::bigEndian16(quint16(*delay)));
+    wrs = proto::buildRequest(*address, proto::code(proto::Command::Delay), proto::bigEndian16(quint16(*delay)));
     ui->CmdBoxText->setText(proto::hexDump(wrs, QLatin1Char(' ')));
 }
 
 void frmSerial::RD_DP_Click()
 {
-    const auto address = currentAddress();
-    if (!address) {
-        dialogs_.message(msg::noAddress());
+    const auto address = addressOrSay();
+    if (!address)
         return;
-    }
-    wrs = proto::buildRequest(*address, 0xF7);
+    wrs = proto::buildRequest(*address, proto::code(proto::Command::DelayRead));
 }

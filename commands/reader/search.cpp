@@ -1,6 +1,8 @@
 // Reader search (the broadcast network poll), the identification request
 // and the current address that every request goes to.
 #include "app/frmSerial.h"
+#include "commands/messages.h"
+#include "protocol/commands.h"
 #include "protocol/frame.h"
 #include "ui_frmSerial.h"
 
@@ -23,6 +25,19 @@ std::optional<quint8> frmSerial::currentAddress() const
     return proto::addressFromText(ui->CmbNet->itemText(index));
 }
 
+std::optional<quint8> frmSerial::addressOrSay()
+{
+    const auto address = currentAddress();
+    if (!address)
+        sayNoAddress();
+    return address;
+}
+
+void frmSerial::sayNoAddress()
+{
+    dialogs_.message(msg::noAddress());
+}
+
 QByteArray frmSerial::form_zaprosa(const QByteArray &wdd, quint8 numcom) const
 {
     const auto address = currentAddress();
@@ -40,7 +55,7 @@ void frmSerial::Opros_Click()
 
 QByteArray frmSerial::Zapros_ser_num() const
 {
-    return form_zaprosa(QByteArray(), 0xFC);
+    return form_zaprosa(QByteArray(), proto::code(proto::Command::Identification));
 }
 
 void frmSerial::CmbNet_Change()

@@ -2,15 +2,16 @@
 // RS-485 data word) and 0xE8 (its data). The automatic bridge poll sends the
 // same two alternately.
 #include "app/frmSerial.h"
+#include "protocol/commands.h"
 
 void frmSerial::sl_zapros_Click()
 {
     if (currentAddress())
-        wrs = form_zaprosa(QByteArray(), 0x06);
+        wrs = form_zaprosa(QByteArray(), proto::code(proto::Command::SlaveRs485));
 }
 
 void frmSerial::zapr_data_sl_Click()
 {
     if (currentAddress())
-        wrs = form_zaprosa(QByteArray(), 0xE8);
+        wrs = form_zaprosa(QByteArray(), proto::code(proto::Command::SlaveData));
 }

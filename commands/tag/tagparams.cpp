@@ -1,7 +1,8 @@
 // Writing a tag's ID, delay, mode, power and period (0xE1). The tag is
 // addressed by the serial number the last tag poll reported.
 #include "app/frmSerial.h"
-#include "commands/reader/messages.h"
+#include "commands/messages.h"
+#include "protocol/commands.h"
 #include "protocol/conversions.h"
 #include "protocol/frame.h"
 #include "ui/dialogs.h"
@@ -41,7 +42,7 @@ void frmSerial::SetModesMetki_Click()
 
     const auto address = currentAddress();
     if (!address) {
-        dialogs_.message(msg::noAddress());
+        sayNoAddress();
         ui->CmdBoxText->setText(proto::hexDump(wrs, QLatin1Char(' ')));
         return;
     }
@@ -69,10 +70,8 @@ void frmSerial::SetModesMetki_Click()
         return refuse(msg::range2000000());
 
     const proto::HexBytes id = proto::HexStr2Dig(ui->ID_Metki->text());
-    if (id.error == proto::HexError::TooLong)
-        return refuse(msg::idTooLong());
-    if (id.error == proto::HexError::NotHex)
-        return refuse(msg::idNotHex());
+    if (id.error != proto::HexError::None)
+        return refuse(msg::forHexError(id.error));
 
     // The delay travels in two bytes: a larger value would reach the tag as
     // another number than the one typed.
@@ -94,12 +93,12 @@ void frmSerial::SetModesMetki_Click()
         return refuse(msg::range2000000());
 
     QByteArray data(1, char(TagParamsLength));
-    data += proto::bigEndian32(quint32(*serial));
+    data += proto::Long_to_string(quint32(*serial));
     data += id.bytes;
     data += proto::bigEndian16(quint16(*delay));
     data.append(char(*mode));
     data.append(char(*power));
     data += proto::bigEndian16(quint16(*period));
-    wrs = proto::buildRequest(*address, 0xE1, data);
+    wrs = proto::buildRequest(*address, proto::code(proto::Command::TagParams), data);
     ui->CmdBoxText->setText(proto::hexDump(wrs, QLatin1Char(' ')));
 }

@@ -1,7 +1,7 @@
 // Requests a reader passes on to a tag: the tag poll (0xE0) and the tag
 // parameter read (0xE3).
 #include "app/frmSerial.h"
-#include "commands/reader/messages.h"
+#include "commands/messages.h"
 #include "protocol/commands.h"
 #include "protocol/conversions.h"
 #include "protocol/frame.h"
@@ -11,7 +11,7 @@
 void frmSerial::CMD_zapros_metki(quint32 SerialN, quint8 cmdd)
 {
     wrs.clear();
-    wrs = form_zaprosa(proto::bigEndian32(SerialN), cmdd);
+    wrs = form_zaprosa(proto::Long_to_string(SerialN), cmdd);
     PrintToWin(wrs);
 }
 
@@ -19,22 +19,16 @@ void frmSerial::Find_metki_Click()
 {
     if (!currentAddress())
         return;
-    CMD_zapros_metki(TagPollNumber, proto::code(proto::Command::TagPoll));
+    CMD_zapros_metki(proto::TagPollNumber, proto::code(proto::Command::TagPoll));
 }
 
 void frmSerial::ReadParamMetki_Click()
 {
     // The tag to read is the one last heard.
     const proto::HexNumber tag = proto::hexToNumber(ui->outID->text());
-    switch (tag.error) {
-    case proto::HexError::TooLong:
-        dialogs_.message(msg::idTooLong());
+    if (tag.error != proto::HexError::None) {
+        dialogs_.message(msg::forHexError(tag.error));
         return;
-    case proto::HexError::NotHex:
-        dialogs_.message(msg::idNotHex());
-        return;
-    case proto::HexError::None:
-        break;
     }
     CMD_zapros_metki(tag.value, proto::code(proto::Command::TagData));
     if (!wrs.isEmpty())

@@ -1,7 +1,8 @@
 // Giving the tag last heard a new serial number (0xE2). The tag is addressed
 // by the ID the last tag reply reported.
 #include "app/frmSerial.h"
-#include "commands/reader/messages.h"
+#include "commands/messages.h"
+#include "protocol/commands.h"
 #include "protocol/conversions.h"
 #include "protocol/frame.h"
 #include "ui/dialogs.h"
@@ -18,13 +19,13 @@ void frmSerial::InstSN_Click()
         return;
 
     if (!address) {
-        dialogs_.message(msg::noAddress());
+        sayNoAddress();
         out_win(wrs);
         return;
     }
     const proto::HexBytes id = proto::HexStr2Dig(ui->outID->text());
     if (id.error != proto::HexError::None) {
-        dialogs_.message(id.error == proto::HexError::TooLong ? msg::idTooLong() : msg::idNotHex());
+        dialogs_.message(msg::forHexError(id.error));
         out_win(wrs);
         return;
     }
@@ -33,6 +34,7 @@ void frmSerial::InstSN_Click()
         dialogs_.message(msg::range2000000());
         return;
     }
-    wrs = proto::buildRequest(*address, 0xE2, id.bytes + proto::bigEndian32(quint32(*serial)));
+    wrs = proto::buildRequest(*address, proto::code(proto::Command::TagSerial),
+                              id.bytes + proto::Long_to_string(quint32(*serial)));
     out_win(wrs);
 }
