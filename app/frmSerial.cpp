@@ -4,6 +4,7 @@
 #include "ui/artwork.h"
 #include "ui/dialogs.h"
 #include "ui/exchangelog.h"
+#include "ui/keyboard.h"
 #include "ui_frmSerial.h"
 
 #include <QCloseEvent>
@@ -47,6 +48,7 @@ frmSerial::frmSerial(PortLayer &port, Dialogs &dialogs, QWidget *parent)
     connect(logKey, &QShortcut::activated, this, &frmSerial::showExchangeLog);
 
     connectHandlers();
+    installKeyboard(this);
 }
 
 frmSerial::~frmSerial()
