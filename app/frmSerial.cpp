@@ -1,6 +1,8 @@
 #include "app/frmSerial.h"
 
 #include "app/form2.h"
+#include "ui/aboutbox.h"
+#include "ui/accessibility.h"
 #include "ui/artwork.h"
 #include "ui/dialogs.h"
 #include "ui/exchangelog.h"
@@ -49,6 +51,8 @@ frmSerial::frmSerial(PortLayer &port, Dialogs &dialogs, QWidget *parent)
 
     connectHandlers();
     installKeyboard(this);
+    installAboutBox(this);
+    nameControls(this);
 }
 
 frmSerial::~frmSerial()

@@ -3,6 +3,7 @@
 //   rfid-service --demo   works on a simulated line of two readers (5 and 7)
 #include "app/frmSerial.h"
 #include "app/startup.h"
+#include "app/translations.h"
 #include "serial/portnames.h"
 #include "serial/serialport.h"
 #include "sim/simline.h"
@@ -16,6 +17,7 @@
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
+    installQtTranslations();
     applyProgramLook();
 
     QCommandLineParser options;
