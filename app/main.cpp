@@ -1,6 +1,7 @@
 // rfid-service: the service tool for RFID readers on an RS-485 line.
 //   rfid-service          works on the computer's serial ports
 //   rfid-service --demo   works on a simulated line of two readers (5 and 7)
+#include "app/commandline.h"
 #include "app/frmSerial.h"
 #include "app/startup.h"
 #include "app/translations.h"
@@ -16,6 +17,8 @@
 
 int main(int argc, char *argv[])
 {
+    if (const std::optional<int> rc = answerWithoutDisplay(argc, argv))
+        return *rc;
     QApplication app(argc, argv);
     installQtTranslations();
     applyProgramLook();
