@@ -1,5 +1,6 @@
 #include "serial/serialport.h"
 
+#include "serial/permission.h"
 #include "serial/portnames.h"
 #include "ui/dialogs.h"
 
@@ -154,7 +155,8 @@ bool SerialPort::OpenPort(const QString &name, const QString &settings)
     if (!port->open(QIODevice::ReadWrite) || !lockDevice(*port)) {
         port->close();
         dialogs_.message(QStringLiteral("Com Port ") + name
-                             + QStringLiteral(" недоступен. Установите нужный порт."),
+                             + QStringLiteral(" недоступен. Установите нужный порт.")
+                             + permissionHint(systemPath(names_, name)),
                          Dialogs::Icon::Warning);
         return false;
     }
