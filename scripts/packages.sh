@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(cmake make g++ pkg-config qt6-base-dev qt6-serialport-dev libgl-dev libgtest-dev
-          qt6-qpa-plugins qt6-translations-l10n fonts-dejavu-core "$@")
+          qt6-qpa-plugins qt6-translations-l10n fonts-dejavu-core dpkg-dev "$@")
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
