@@ -151,7 +151,7 @@ TEST(ExchangeLogFileTest, SavedFileHasOneRowPerExchangeWithFullFramesAndMillisec
     EXPECT_FALSE(log.saveTo(dir.filePath("нет/такой/папки.tsv")));
 }
 
-TEST(ExchangeLogViewTest, FollowsNewRowsOnlyWhileScrolledToTheBottomAndNeverCutsAFrame)
+TEST(ExchangeLogViewTest, FollowsNewRowsOnlyAtTheBottomNeverCutsAFrameAndClosesOnEscape)
 {
     ExchangeLogModel model;
     ExchangeLog log(&model);
@@ -181,4 +181,9 @@ TEST(ExchangeLogViewTest, FollowsNewRowsOnlyWhileScrolledToTheBottomAndNeverCuts
     const QString reply = model.index(0, ExchangeLogModel::Reply).data().toString();
     EXPECT_GE(view->columnWidth(ExchangeLogModel::Reply), view->fontMetrics().horizontalAdvance(reply));
     EXPECT_EQ(model.index(0, ExchangeLogModel::Reply).data(Qt::ToolTipRole).toString(), reply);
+
+    QApplication::setActiveWindow(&log);
+    QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QApplication::sendEvent(view, &escape);
+    EXPECT_FALSE(log.isVisible());
 }
