@@ -32,7 +32,8 @@ std::optional<int> answerWithoutDisplay(int argc, char **argv)
             std::fwrite(line.constData(), 1, std::size_t(line.size()), stdout);
             return 0;
         }
-        if (std::strcmp(a, "--help") == 0 || std::strcmp(a, "-h") == 0 || std::strcmp(a, "-?") == 0) {
+        if (std::strcmp(a, "--help") == 0 || std::strcmp(a, "--help-all") == 0
+            || std::strcmp(a, "-h") == 0 || std::strcmp(a, "-?") == 0) {
             const QByteArray text = helpText().toUtf8();
             std::fwrite(text.constData(), 1, std::size_t(text.size()), stdout);
             return 0;

@@ -5,7 +5,7 @@
 
 #include <optional>
 
-// For --version (-v) and --help (-h, -?) prints the answer on standard output
+// For --version (-v) and --help (-h, -?, --help-all) prints the answer on standard output
 // and gives the exit code; for anything else nothing, and the program starts.
 std::optional<int> answerWithoutDisplay(int argc, char **argv);
 
