@@ -10,7 +10,6 @@
 #include <QFont>
 #include <QHBoxLayout>
 #include <QHeaderView>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QSaveFile>
 #include <QScrollBar>
@@ -248,7 +247,7 @@ void ExchangeLog::askAndSave()
     if (path.isEmpty())
         return;
     if (!saveTo(path))
-        QMessageBox::warning(this, programTitle(),
-                             QStringLiteral("Журнал не сохранён в ") + path + QStringLiteral(": ")
-                                 + errorString());
+        QtDialogs(this).message(QStringLiteral("Журнал не сохранён в ") + path + QStringLiteral(": ")
+                                    + errorString(),
+                                Dialogs::Icon::Warning, QString());
 }
