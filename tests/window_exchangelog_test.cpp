@@ -9,8 +9,11 @@
 #include <QFile>
 #include <QKeyEvent>
 #include <QScrollBar>
+#include <QStyle>
 #include <QTableView>
 #include <QTemporaryDir>
+
+#include <cmath>
 
 class ExchangeLogTest : public WindowTest
 {
@@ -178,9 +181,20 @@ TEST(ExchangeLogViewTest, FollowsNewRowsOnlyAtTheBottomNeverCutsAFrameAndClosesO
     add(5);
     EXPECT_EQ(bar->value(), bar->maximum());
 
-    const QString reply = model.index(0, ExchangeLogModel::Reply).data().toString();
-    EXPECT_GE(view->columnWidth(ExchangeLogModel::Reply), view->fontMetrics().horizontalAdvance(reply));
-    EXPECT_EQ(model.index(0, ExchangeLogModel::Reply).data(Qt::ToolTipRole).toString(), reply);
+    // A frame is whole from the moment its row appears, however wide its
+    // hex digits come out: a cell's text gets the column less the grid line
+    // and the style's margins.
+    model.append(record(QDateTime::currentDateTime(), QByteArray(19, char(0xDB)),
+                        QByteArray(26, char(0xDB))));
+    const int margins = 1 + 2 * (view->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view) + 1);
+    for (const int column : {int(ExchangeLogModel::Request), int(ExchangeLogModel::Reply)}) {
+        const QModelIndex newest = model.index(model.rowCount() - 1, column);
+        const QString frame = newest.data().toString();
+        EXPECT_GE(view->columnWidth(column) - margins,
+                  std::ceil(QFontMetricsF(view->font()).horizontalAdvance(frame)))
+            << frame.toStdString();
+        EXPECT_EQ(newest.data(Qt::ToolTipRole).toString(), frame);
+    }
 
     QApplication::setActiveWindow(&log);
     QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);

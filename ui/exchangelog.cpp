@@ -17,6 +17,8 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace {
 
 QString hex(const QByteArray &bytes)
@@ -169,13 +171,9 @@ ExchangeLog::ExchangeLog(ExchangeLogModel *model, QWidget *parent)
     view_->horizontalHeader()->setStretchLastSection(false);
     view_->horizontalHeader()->setSectionResizeMode(ExchangeLogModel::Meaning, QHeaderView::Stretch);
     view_->horizontalHeader()->setSectionResizeMode(ExchangeLogModel::RoundTrip, QHeaderView::Fixed);
-    // Frames are never cut: the frame columns grow with the longest one
-    // (a 26-byte reply), and the window scrolls sideways when too narrow.
-    view_->horizontalHeader()->setSectionResizeMode(ExchangeLogModel::Request,
-                                                    QHeaderView::ResizeToContents);
-    view_->horizontalHeader()->setSectionResizeMode(ExchangeLogModel::Reply,
-                                                    QHeaderView::ResizeToContents);
-    view_->setTextElideMode(Qt::ElideNone);
+    // Only a long meaning can be elided (hovering shows it whole); frames
+    // never are, their columns grow as each row comes in (fitFrames).
+    view_->setTextElideMode(Qt::ElideRight);
     view_->setWordWrap(false);
     view_->setColumnWidth(ExchangeLogModel::Time, 95);
     view_->setColumnWidth(ExchangeLogModel::Checksum, 60);
@@ -200,10 +198,13 @@ ExchangeLog::ExchangeLog(ExchangeLogModel *model, QWidget *parent)
     QScrollBar *bar = view_->verticalScrollBar();
     connect(bar, &QScrollBar::valueChanged, this,
             [this, bar](int value) { followNewest_ = value >= bar->maximum(); });
-    connect(model_, &QAbstractItemModel::rowsInserted, this, [this] {
-        if (followNewest_)
-            view_->scrollToBottom();
-    });
+    connect(model_, &QAbstractItemModel::rowsInserted, this,
+            [this](const QModelIndex &, int first, int last) {
+                fitFrames(first, last);
+                if (followNewest_)
+                    view_->scrollToBottom();
+            });
+    fitFrames(0, model_->rowCount() - 1);
     connect(model_, &QAbstractItemModel::modelReset, this, [this] { followNewest_ = true; });
 
     auto *buttons = new QHBoxLayout;
@@ -219,6 +220,23 @@ ExchangeLog::ExchangeLog(ExchangeLogModel *model, QWidget *parent)
 void ExchangeLog::copyToClipboard() const
 {
     QApplication::clipboard()->setText(model_->toText());
+}
+
+void ExchangeLog::fitFrames(int first, int last)
+{
+    // Measured row by row as rows come in, not by the header's own
+    // resize-to-contents, which measures later and only the rows in view:
+    // a frame is whole from the moment its row appears. The size hint
+    // leaves no room for the grid line, which would elide the last digit.
+    const int slack = view_->fontMetrics().horizontalAdvance(QLatin1Char(' '));
+    for (const int column : {int(ExchangeLogModel::Request), int(ExchangeLogModel::Reply)}) {
+        int width = view_->columnWidth(column);
+        for (int row = first; row <= last; ++row)
+            width = std::max(width,
+                             view_->sizeHintForIndex(model_->index(row, column)).width() + slack);
+        if (width > view_->columnWidth(column))
+            view_->setColumnWidth(column, width);
+    }
 }
 
 bool ExchangeLog::saveTo(const QString &path)

@@ -59,6 +59,8 @@ public:
 
 private:
     void askAndSave();
+    // Widens the frame columns to the frames of rows first..last.
+    void fitFrames(int first, int last);
 
     ExchangeLogModel *model_;
     QTableView *view_;
