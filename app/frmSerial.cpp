@@ -1,13 +1,16 @@
 #include "app/frmSerial.h"
 
 #include "app/form2.h"
-#include "exchange/cyclerunner.h"
-#include "serial/portlayer.h"
 #include "app/portlist.h"
 #include "commands/reader/addressbox.h"
+#include "exchange/cyclerunner.h"
+#include "serial/portlayer.h"
+#include "ui/aboutbox.h"
+#include "ui/accessibility.h"
 #include "ui/artwork.h"
 #include "ui/dialogs.h"
 #include "ui/exchangelog.h"
+#include "ui/keyboard.h"
 #include "ui_frmSerial.h"
 
 #include <QCloseEvent>
@@ -65,6 +68,9 @@ frmSerial::frmSerial(PortLayer &port, Dialogs &dialogs, QWidget *parent)
     connect(logKey, &QShortcut::activated, this, &frmSerial::showExchangeLog);
 
     connectHandlers();
+    installKeyboard(this);
+    installAboutBox(this);
+    nameControls(this);
 }
 
 frmSerial::~frmSerial()

@@ -1,10 +1,12 @@
 // rfid-service: the service tool for RFID readers on an RS-485 line.
 //   rfid-service          works on the computer's serial ports
 //   rfid-service --demo   works on a simulated line of two readers (5 and 7)
+#include "app/commandline.h"
 #include "app/portlist.h"
 #include "app/program.h"
 #include "app/startup.h"
 #include "app/termination.h"
+#include "app/translations.h"
 #include "ui/dialogs.h"
 
 #include <QApplication>
@@ -14,7 +16,10 @@
 
 int main(int argc, char *argv[])
 {
+    if (const std::optional<int> rc = answerWithoutDisplay(argc, argv))
+        return *rc;
     QApplication app(argc, argv);
+    installQtTranslations();
     applyProgramLook();
 
     QCommandLineParser options;

@@ -14,6 +14,7 @@ struct ExchangeRecord {
     Checksum checksum = Checksum::None;
     QString meaning;         // the status the reply produced, or what it was
     int roundTripMs = -1;    // from the end of the write to the arrival of the reply's last byte
+    bool sent = true;        // false: a newer request replaced this one before it reached the line
 };
 
 Q_DECLARE_METATYPE(ExchangeRecord)

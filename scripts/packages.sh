@@ -1,16 +1,26 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages the build and the tests need, those missing only.
+# Installs the Debian 12 packages the build and the tests need (and any given
+# as arguments), those missing only. Run as the technician's own user: sudo
+# is called only when something is missing; as root it is not needed.
 set -euo pipefail
 
 packages=(cmake make g++ pkg-config qt6-base-dev qt6-serialport-dev libgl-dev libgtest-dev
-          qt6-qpa-plugins fonts-dejavu-core "$@")
+          qt6-qpa-plugins qt6-translations-l10n fonts-dejavu-core dpkg-dev "$@")
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
-if [ ${#missing[@]} -gt 0 ]; then
-    SUDO=""
-    [ "$(id -u)" -ne 0 ] && SUDO="sudo"
-    $SUDO apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+as_root=()
+if [ "$(id -u)" -ne 0 ]; then
+    if ! command -v sudo >/dev/null; then
+        echo "Missing Debian packages: ${missing[*]}" >&2
+        echo "Install them as root (apt-get install ${missing[*]}), or install sudo, then run again." >&2
+        exit 1
+    fi
+    as_root=(sudo)
 fi
+"${as_root[@]}" apt-get update -qq
+"${as_root[@]}" env DEBIAN_FRONTEND=noninteractive \
+    apt-get install -y -qq --no-install-recommends "${missing[@]}"

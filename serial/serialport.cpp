@@ -1,5 +1,6 @@
 #include "serial/serialport.h"
 
+#include "serial/permission.h"
 #include "serial/portnames.h"
 
 #include <QElapsedTimer>
@@ -168,7 +169,8 @@ bool SerialPort::OpenPort(const QString &name, const QString &settings, OpenFail
     if (!port->open(QIODevice::ReadWrite) || !lockDevice(*port)) {
         port->close();
         return fail(QStringLiteral("Com Port ") + name
-                        + QStringLiteral(" недоступен. Установите нужный порт."),
+                        + QStringLiteral(" недоступен. Установите нужный порт.")
+                        + permissionHint(systemPath(names_, name)),
                     true);
     }
 

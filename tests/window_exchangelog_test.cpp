@@ -6,7 +6,14 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QFile>
 #include <QKeyEvent>
+#include <QScrollBar>
+#include <QStyle>
+#include <QTableView>
+#include <QTemporaryDir>
+
+#include <cmath>
 
 class ExchangeLogTest : public WindowTest
 {
@@ -88,4 +95,109 @@ TEST_F(ExchangeLogTest, F12OpensTheLogWhichFillsAndCopies)
     tick(replyFrame(5, 0xFA));
     log->copyToClipboard();
     EXPECT_TRUE(QApplication::clipboard()->text().contains("Установлен нижний уровень."));
+}
+
+namespace {
+
+ExchangeRecord record(const QDateTime &at, const QByteArray &request, const QByteArray &reply,
+                      bool sent = true)
+{
+    ExchangeRecord r;
+    r.sentAt = at;
+    r.request = request;
+    r.reply = reply;
+    r.sent = sent;
+    r.checksum = reply.isEmpty() ? ExchangeRecord::Checksum::None : ExchangeRecord::Checksum::Right;
+    r.meaning = reply.isEmpty() ? QString() : QStringLiteral("данные метки");
+    r.roundTripMs = reply.isEmpty() ? -1 : 277;
+    return r;
+}
+
+// The longest frames on the line: a 19-byte request and a 26-byte reply.
+const QByteArray kLongRequest = QByteArray::fromHex("31050AC0FFEE000102030405060708090A0B1F");
+const QByteArray kLongReply = QByteArray(25, char(0xAB)) + char(0x5C);
+
+} // namespace
+
+TEST(ExchangeLogFileTest, SavedFileHasOneRowPerExchangeWithFullFramesAndMilliseconds)
+{
+    ExchangeLogModel model;
+    const QDateTime at(QDate(2026, 12, 8), QTime(14, 3, 7, 45));
+    model.append(record(at, kLongRequest, kLongReply));
+    model.append(record(at.addMSecs(500), proto::buildRequest(5, 0xF0), {}, false));
+    ExchangeLog log(&model);
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath("журнал.tsv");
+    ASSERT_TRUE(log.saveTo(path)) << log.errorString().toStdString();
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
+
+    ASSERT_EQ(lines.size(), 3);
+    EXPECT_EQ(lines[0], "Время\tЗапрос\tОтвет\tCRC\tЗначение\tОтвет, мс");
+    const QStringList full = lines[1].split('\t');
+    ASSERT_EQ(full.size(), ExchangeLogModel::ColumnCount);
+    EXPECT_EQ(full[ExchangeLogModel::Time], "2026-12-08 14:03:07.045");
+    EXPECT_EQ(QByteArray::fromHex(full[ExchangeLogModel::Request].toLatin1()), kLongRequest);
+    EXPECT_EQ(QByteArray::fromHex(full[ExchangeLogModel::Reply].toLatin1()), kLongReply);
+    EXPECT_EQ(full[ExchangeLogModel::RoundTrip], "277");
+    // A request that a newer one replaced says so, in the view and the file.
+    const QStringList notSent = lines[2].split('\t');
+    EXPECT_EQ(notSent[ExchangeLogModel::Time], "2026-12-08 14:03:07.545");
+    EXPECT_EQ(notSent[ExchangeLogModel::Meaning], ExchangeLogModel::notSentText());
+    EXPECT_EQ(model.index(1, ExchangeLogModel::Meaning).data().toString(),
+              ExchangeLogModel::notSentText());
+    EXPECT_NE(model.index(1, ExchangeLogModel::Request).data(Qt::ForegroundRole),
+              model.index(0, ExchangeLogModel::Request).data(Qt::ForegroundRole));
+
+    EXPECT_FALSE(log.saveTo(dir.filePath("нет/такой/папки.tsv")));
+}
+
+TEST(ExchangeLogViewTest, FollowsNewRowsOnlyAtTheBottomNeverCutsAFrameAndClosesOnEscape)
+{
+    ExchangeLogModel model;
+    ExchangeLog log(&model);
+    log.resize(700, 300);
+    log.show();
+    auto *view = log.findChild<QTableView *>("logView");
+    ASSERT_NE(view, nullptr);
+    QScrollBar *bar = view->verticalScrollBar();
+    const auto add = [&](int n) {
+        for (int i = 0; i < n; ++i)
+            model.append(record(QDateTime::currentDateTime(), kLongRequest, kLongReply));
+        QCoreApplication::processEvents(); // lets the view lay out the new rows
+    };
+
+    add(60);
+    ASSERT_GT(bar->maximum(), 0);
+    EXPECT_EQ(bar->value(), bar->maximum());
+
+    bar->setValue(10); // the technician scrolls up to read
+    add(5);
+    EXPECT_EQ(bar->value(), 10);
+
+    bar->setValue(bar->maximum()); // and back down
+    add(5);
+    EXPECT_EQ(bar->value(), bar->maximum());
+
+    // A frame is whole from the moment its row appears, however wide its
+    // hex digits come out: a cell's text gets the column less the grid line
+    // and the style's margins.
+    model.append(record(QDateTime::currentDateTime(), QByteArray(19, char(0xDB)),
+                        QByteArray(26, char(0xDB))));
+    const int margins = 1 + 2 * (view->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view) + 1);
+    for (const int column : {int(ExchangeLogModel::Request), int(ExchangeLogModel::Reply)}) {
+        const QModelIndex newest = model.index(model.rowCount() - 1, column);
+        const QString frame = newest.data().toString();
+        EXPECT_GE(view->columnWidth(column) - margins,
+                  std::ceil(QFontMetricsF(view->font()).horizontalAdvance(frame)))
+            << frame.toStdString();
+        EXPECT_EQ(newest.data(Qt::ToolTipRole).toString(), frame);
+    }
+
+    QApplication::setActiveWindow(&log);
+    QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QApplication::sendEvent(view, &escape);
+    EXPECT_FALSE(log.isVisible());
 }

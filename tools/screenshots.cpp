@@ -42,6 +42,13 @@ int main(int argc, char *argv[])
     run(2300); // splash, then the main window
     w.grab().save(out.filePath(QStringLiteral("main-window-closed.png")));
 
+    // Only ever the demo line: the first port listed may be a real one of
+    // this machine (COM1 is often its console), which must not be written to.
+    auto *ports = w.findChild<QComboBox *>(QStringLiteral("CmbPort"));
+    const int demoEntry = ports->findText(QStringLiteral("COM") + QString::number(line.portNumber));
+    if (demoEntry < 0)
+        return 1;
+    ports->setCurrentIndex(demoEntry);
     w.BTNOpenCom_Click();
     w.Opros_Click();
     run(3500);

@@ -1,12 +1,23 @@
 #include "ui/exchangelog.h"
 
+#include "ui/dialogs.h"
+#include "ui/keyboard.h"
+
 #include <QApplication>
 #include <QClipboard>
+#include <QDir>
+#include <QFileDialog>
+#include <QFont>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QPushButton>
+#include <QSaveFile>
+#include <QScrollBar>
+#include <QShortcut>
 #include <QTableView>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace {
 
@@ -49,6 +60,9 @@ QString ExchangeLogModel::cell(const ExchangeRecord &r, int column) const
         }
         break;
     case Meaning:
+        if (!r.sent)
+            return r.meaning.trimmed().isEmpty() ? notSentText()
+                                                 : notSentText() + QStringLiteral(": ") + r.meaning.trimmed();
         return r.meaning.trimmed();
     case RoundTrip:
         return r.roundTripMs < 0 ? QStringLiteral("—") : QString::number(r.roundTripMs);
@@ -58,6 +72,19 @@ QString ExchangeLogModel::cell(const ExchangeRecord &r, int column) const
     return QString();
 }
 
+QString ExchangeLogModel::notSentText()
+{
+    return QStringLiteral("не отправлен, заменён новым запросом");
+}
+
+QString ExchangeLogModel::fileCell(const ExchangeRecord &r, int column) const
+{
+    // A saved log is read days later: the time stamp carries the date.
+    if (column == Time)
+        return r.sentAt.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
+    return cell(r, column);
+}
+
 QVariant ExchangeLogModel::data(const QModelIndex &index, int role) const
 {
     if (!index.isValid() || index.row() >= int(rows_.size()))
@@ -65,6 +92,16 @@ QVariant ExchangeLogModel::data(const QModelIndex &index, int role) const
     const ExchangeRecord &r = rows_[std::size_t(index.row())];
     if (role == Qt::DisplayRole)
         return cell(r, index.column());
+    // However narrow the column, hovering shows the whole frame.
+    if (role == Qt::ToolTipRole)
+        return cell(r, index.column());
+    if (role == Qt::FontRole && !r.sent) {
+        QFont italic;
+        italic.setItalic(true);
+        return italic;
+    }
+    if (role == Qt::ForegroundRole && !r.sent)
+        return QColor(Qt::darkRed);
     if (role == Qt::ForegroundRole && index.column() == Checksum
         && r.checksum == ExchangeRecord::Checksum::Wrong)
         return QColor(Qt::red);
@@ -112,7 +149,7 @@ QString ExchangeLogModel::toText() const
     for (const ExchangeRecord &r : rows_) {
         QStringList fields;
         for (int c = 0; c < ColumnCount; ++c)
-            fields << cell(r, c);
+            fields << fileCell(r, c);
         lines << fields.join(QLatin1Char('\t'));
     }
     return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
@@ -134,11 +171,11 @@ ExchangeLog::ExchangeLog(ExchangeLogModel *model, QWidget *parent)
     view_->horizontalHeader()->setStretchLastSection(false);
     view_->horizontalHeader()->setSectionResizeMode(ExchangeLogModel::Meaning, QHeaderView::Stretch);
     view_->horizontalHeader()->setSectionResizeMode(ExchangeLogModel::RoundTrip, QHeaderView::Fixed);
+    // Only a long meaning can be elided (hovering shows it whole); frames
+    // never are, their columns grow as each row comes in (fitFrames).
     view_->setTextElideMode(Qt::ElideRight);
     view_->setWordWrap(false);
     view_->setColumnWidth(ExchangeLogModel::Time, 95);
-    view_->setColumnWidth(ExchangeLogModel::Request, 200);
-    view_->setColumnWidth(ExchangeLogModel::Reply, 400);
     view_->setColumnWidth(ExchangeLogModel::Checksum, 60);
     view_->setColumnWidth(ExchangeLogModel::RoundTrip, 80);
 
@@ -146,19 +183,35 @@ ExchangeLog::ExchangeLog(ExchangeLogModel *model, QWidget *parent)
     clear->setObjectName(QStringLiteral("clearLog"));
     auto *copy = new QPushButton(QStringLiteral("Копировать"), this);
     copy->setObjectName(QStringLiteral("copyLog"));
+    auto *save = new QPushButton(QStringLiteral("Сохранить…"), this);
+    save->setObjectName(QStringLiteral("saveLog"));
     connect(clear, &QPushButton::clicked, model_, &ExchangeLogModel::clear);
     connect(copy, &QPushButton::clicked, this, &ExchangeLog::copyToClipboard);
+    connect(save, &QPushButton::clicked, this, &ExchangeLog::askAndSave);
 
-    // Follow the newest row unless the technician has scrolled up to read.
-    connect(model_, &QAbstractItemModel::rowsInserted, this, [this] {
-        if (!view_->selectionModel()->hasSelection())
-            view_->scrollToBottom();
-    });
+    auto *close = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(close, &QShortcut::activated, this, &QWidget::close);
+    enterPressesButtons(this);
+
+    // Whether the newest row is in view is known from the scroll bar alone:
+    // it moves when the technician scrolls, not when rows are added.
+    QScrollBar *bar = view_->verticalScrollBar();
+    connect(bar, &QScrollBar::valueChanged, this,
+            [this, bar](int value) { followNewest_ = value >= bar->maximum(); });
+    connect(model_, &QAbstractItemModel::rowsInserted, this,
+            [this](const QModelIndex &, int first, int last) {
+                fitFrames(first, last);
+                if (followNewest_)
+                    view_->scrollToBottom();
+            });
+    fitFrames(0, model_->rowCount() - 1);
+    connect(model_, &QAbstractItemModel::modelReset, this, [this] { followNewest_ = true; });
 
     auto *buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(clear);
     buttons->addWidget(copy);
+    buttons->addWidget(save);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(view_);
     layout->addLayout(buttons);
@@ -167,4 +220,52 @@ ExchangeLog::ExchangeLog(ExchangeLogModel *model, QWidget *parent)
 void ExchangeLog::copyToClipboard() const
 {
     QApplication::clipboard()->setText(model_->toText());
+}
+
+void ExchangeLog::fitFrames(int first, int last)
+{
+    // Measured row by row as rows come in, not by the header's own
+    // resize-to-contents, which measures later and only the rows in view:
+    // a frame is whole from the moment its row appears. The size hint
+    // leaves no room for the grid line, which would elide the last digit.
+    const int slack = view_->fontMetrics().horizontalAdvance(QLatin1Char(' '));
+    for (const int column : {int(ExchangeLogModel::Request), int(ExchangeLogModel::Reply)}) {
+        int width = view_->columnWidth(column);
+        for (int row = first; row <= last; ++row)
+            width = std::max(width,
+                             view_->sizeHintForIndex(model_->index(row, column)).width() + slack);
+        if (width > view_->columnWidth(column))
+            view_->setColumnWidth(column, width);
+    }
+}
+
+bool ExchangeLog::saveTo(const QString &path)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        error_ = file.errorString();
+        return false;
+    }
+    file.write(model_->toText().toUtf8());
+    if (!file.commit()) {
+        error_ = file.errorString();
+        return false;
+    }
+    error_.clear();
+    return true;
+}
+
+void ExchangeLog::askAndSave()
+{
+    const QString suggested = QDir::home().filePath(
+        QDateTime::currentDateTime().toString(QStringLiteral("'журнал-обмена-'yyyyMMdd-HHmmss'.tsv'")));
+    const QString path = QFileDialog::getSaveFileName(
+        this, QStringLiteral("Сохранить журнал обмена"), suggested,
+        QStringLiteral("Текст с табуляциями (*.tsv *.txt);;Все файлы (*)"));
+    if (path.isEmpty())
+        return;
+    if (!saveTo(path))
+        QtDialogs(this).message(QStringLiteral("Журнал не сохранён в ") + path + QStringLiteral(": ")
+                                    + errorString(),
+                                Dialogs::Icon::Warning, QString());
 }

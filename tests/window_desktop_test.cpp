@@ -1,0 +1,162 @@
+// What a technician expects of a desktop tool around the window: keys that
+// work in any keyboard layout, an About box, names a screen reader can say,
+// and Qt's own texts in Russian.
+#include "support/windowfixture.h"
+
+#include "app/translations.h"
+#include "app/version.h"
+#include "ui/lamp.h"
+
+#include <QAccessible>
+#include <QApplication>
+#include <QDialog>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTabBar>
+#include <QTranslator>
+
+namespace {
+
+enum class Effect { Searches, OpensPort, ClosesPort, ShowsAbout };
+
+struct KeyCase {
+    const char *name;
+    const char *focus; // the control that has the focus, or none
+    Qt::Key key;
+    Qt::KeyboardModifiers modifiers;
+    bool portOpen; // the port is open before the key
+    Effect effect;
+};
+
+const KeyCase kKeyCases[] = {
+    {"EnterPressesTheFocusedButton", "Opros", Qt::Key_Return, Qt::NoModifier, true, Effect::Searches},
+    {"KeypadEnterPressesTheFocusedButton", "BTNOpenCom", Qt::Key_Enter, Qt::KeypadModifier, false,
+     Effect::OpensPort},
+    {"AltGIsAltПOnALatinLayout", nullptr, Qt::Key_G, Qt::AltModifier, true, Effect::Searches},
+    {"AltJOpensThePortOnALatinLayout", nullptr, Qt::Key_J, Qt::AltModifier, false, Effect::OpensPort},
+    {"AltОOpensThePortOnTheRussianLayout", nullptr, Qt::Key(0x041E), Qt::AltModifier, false,
+     Effect::OpensPort},
+    {"AltPClosesThePortOnALatinLayout", nullptr, Qt::Key_P, Qt::AltModifier, true, Effect::ClosesPort},
+    {"AltЗClosesThePortOnTheRussianLayout", nullptr, Qt::Key(0x0417), Qt::AltModifier, true,
+     Effect::ClosesPort},
+    {"F1ShowsTheAboutBox", nullptr, Qt::Key_F1, Qt::NoModifier, false, Effect::ShowsAbout},
+};
+
+void PrintTo(const KeyCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
+std::string keyCaseName(const ::testing::TestParamInfo<KeyCase> &info)
+{
+    // Test names are ASCII: the Cyrillic letter is spelt out.
+    return QString::fromUtf8(info.param.name)
+        .replace(QChar(0x041F), "Pe").replace(QChar(0x041E), "O").replace(QChar(0x0417), "Ze")
+        .toStdString();
+}
+
+} // namespace
+
+class KeyTest : public WindowTest, public ::testing::WithParamInterface<KeyCase>
+{
+};
+
+TEST_P(KeyTest, PressesWhatTheKeySays)
+{
+    const KeyCase &c = GetParam();
+    port.existing = {3};
+    w->Timer1_Timer();
+    if (c.portOpen)
+        w->BTNOpenCom_Click();
+    ASSERT_EQ(port.open, c.portOpen);
+    w->wrs.clear();
+    w->show();
+    QApplication::setActiveWindow(w.get());
+    QWidget *target = w.get();
+    if (c.focus) {
+        target = ctl<QWidget>(c.focus);
+        target->setFocus();
+    }
+
+    QKeyEvent press(QEvent::KeyPress, c.key, c.modifiers);
+    QKeyEvent release(QEvent::KeyRelease, c.key, c.modifiers);
+    QApplication::sendEvent(target, &press);
+    QApplication::sendEvent(target, &release);
+
+    switch (c.effect) {
+    case Effect::Searches:
+        EXPECT_EQ(w->wrs, bytes({0x31, 0xFF, 0xDC}));
+        break;
+    case Effect::OpensPort:
+        EXPECT_TRUE(port.open);
+        break;
+    case Effect::ClosesPort:
+        EXPECT_FALSE(port.open);
+        break;
+    case Effect::ShowsAbout: {
+        auto *about = w->findChild<QDialog *>("AboutBox");
+        ASSERT_NE(about, nullptr);
+        const QString text = about->findChild<QLabel *>()->text();
+        EXPECT_TRUE(text.contains(programVersion()));
+        EXPECT_TRUE(text.contains(QString::fromLatin1(qVersion())));
+        EXPECT_TRUE(text.contains("MIT"));
+        break;
+    }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Keys, KeyTest, ::testing::ValuesIn(kKeyCases), keyCaseName);
+
+// Every control a technician operates, on every page, is announced by a
+// name of its own; the lamp and the level bar say what they show.
+TEST_F(WindowTest, EveryOperableControlHasANameOfItsOwn)
+{
+    w->show();
+    const auto spoken = [](QWidget *c) {
+        QAccessibleInterface *a = QAccessible::queryAccessibleInterface(c);
+        return a ? a->text(QAccessible::Name).simplified() : QString();
+    };
+    QMap<QString, QString> owners; // lower-case name -> control
+    QStringList faults;
+    auto *pages = ctl<QTabWidget>("SSTab1");
+    QSet<QWidget *> seen;
+    for (int page = 0; page < pages->count(); ++page) {
+        pages->setCurrentIndex(page);
+        for (QWidget *c : w->findChildren<QWidget *>()) {
+            const bool operated = (qobject_cast<QAbstractButton *>(c) || qobject_cast<QComboBox *>(c)
+                                   || qobject_cast<QLineEdit *>(c) || qobject_cast<QTabBar *>(c))
+                                  && !qobject_cast<QComboBox *>(c->parentWidget());
+            if (!operated || !c->isVisibleTo(w.get()) || seen.contains(c))
+                continue;
+            seen.insert(c);
+            const QString name = spoken(c);
+            if (name.isEmpty())
+                faults << c->objectName() + ": no name";
+            else if (owners.contains(name.toLower()))
+                faults << c->objectName() + " and " + owners[name.toLower()] + ": both \"" + name + '"';
+            else
+                owners[name.toLower()] = c->objectName();
+        }
+    }
+    EXPECT_GT(seen.size(), 30);
+    EXPECT_TRUE(faults.isEmpty()) << faults.join('\n').toStdString();
+    EXPECT_EQ(spoken(ctl<QWidget>("R_p485")), "Метка с питанием");
+    EXPECT_EQ(spoken(ctl<Lamp>("Pic")), "обмен");
+    EXPECT_EQ(spoken(ctl<QProgressBar>("ProgressBar1")), "Уровень");
+}
+
+// Qt's own texts (the context menu of a text box) follow the program into
+// Russian; no other language is mixed into the Russian window.
+TEST(QtTranslationTest, RussianSystemGetsQtsRussianTexts)
+{
+    EXPECT_EQ(installQtTranslations(QLocale(QLocale::German, QLocale::Germany)), nullptr);
+    QTranslator *ru = installQtTranslations(QLocale(QLocale::Russian, QLocale::Russia));
+    ASSERT_NE(ru, nullptr) << "Qt's Russian translation (qt6-translations-l10n) is not installed";
+    const QString copy = QCoreApplication::translate("QLineEdit", "&Copy");
+    QCoreApplication::removeTranslator(ru);
+    delete ru;
+    EXPECT_EQ(copy, "&Копировать");
+}
