@@ -45,7 +45,7 @@ public:
 
     // Window variables shared by the command handlers and the exchange
     // cycle, which owns them (see CycleVars).
-    QByteArray &wrs = cycle_.v.wrs;
+    PendingRequest &wrs = cycle_.v.wrs;
     qint16 &net_opr = cycle_.v.net_opr;
     quint8 &mode_yes = cycle_.v.mode_yes;
     QString &last_msg = cycle_.v.last_msg;

@@ -36,6 +36,7 @@ void CycleRunner::tick(const Selection &selection)
     t.selection = selection;
     t.start = cycle_.begin(selection);
     t.readStartMs = steadyMs();
+    reportDropped();
     current_ = t;
     emit began(t.start);
     reconsider();
@@ -94,6 +95,7 @@ void CycleRunner::endRead()
         port_.FlushPort();
 
     report(reply, replyAtMs, outcome);
+    reportDropped();
     if (written) {
         sentRequest_ = t.start.request;
         sentAt_ = QDateTime::currentDateTime();
@@ -103,6 +105,17 @@ void CycleRunner::endRead()
         sentAtMs_ = -1;
     }
     emit finished(outcome);
+}
+
+void CycleRunner::reportDropped()
+{
+    for (const QByteArray &request : cycle_.v.wrs.takeDropped()) {
+        ExchangeRecord record;
+        record.sentAt = QDateTime::currentDateTime();
+        record.request = request;
+        record.sent = false;
+        emit exchanged(record);
+    }
 }
 
 void CycleRunner::report(const QByteArray &reply, qint64 replyAtMs, const TickOutcome &outcome)

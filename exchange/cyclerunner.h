@@ -63,6 +63,8 @@ private:
     void reconsider();
     void endRead();
     void report(const QByteArray &reply, qint64 replyAtMs, const TickOutcome &outcome);
+    // Rows for the requests that were replaced before they went out.
+    void reportDropped();
 
     ExchangeCycle &cycle_;
     PortLayer &port_;

@@ -49,8 +49,7 @@ TickStart ExchangeCycle::begin(const Selection &s)
             start.pollChecksum = quint8(v.wrs.back());
     }
 
-    start.request = v.wrs;
-    v.wrs.clear();
+    start.request = v.wrs.take();
     return start;
 }
 

@@ -3,6 +3,7 @@
 // flight, one tick (500 ms) for the device to answer it. The window feeds it
 // plain values (the open page, the selected address, the bytes read) and
 // shows what it returns; the runner (cyclerunner.h) paces it on the line.
+#include "exchange/pendingrequest.h"
 #include "protocol/replies.h"
 
 #include <QByteArray>
@@ -16,7 +17,7 @@ enum class Page { Reader = 0, Tag = 1, Bridge = 2 };
 
 // The variables the command handlers share with the cycle.
 struct CycleVars {
-    QByteArray wrs;        // the pending request; empty = nothing pending
+    PendingRequest wrs;    // the pending request; empty = nothing pending
     qint16 net_opr = 0;    // -1 while a reader search waits for its answer
     quint8 mode_yes = 2;   // 2 load requested, 1 load on the next long reader data, 0 idle
     QString last_msg;      // status text saved when the line fell silent

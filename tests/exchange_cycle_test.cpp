@@ -167,7 +167,7 @@ TEST(CycleSearch, AnswerFillsTheAddressesAndQueuesTheFirstIdentification)
     ASSERT_TRUE(std::holds_alternative<reply::NetworkPoll>(out.decoded));
     EXPECT_EQ(std::get<reply::NetworkPoll>(out.decoded).addresses, (QVector<quint8>{5, 7}));
     EXPECT_EQ(out.status, "Произошел опрос сети.");
-    EXPECT_EQ(cycle.v.wrs.toHex(' '), "31 05 fc 5d");
+    EXPECT_EQ(cycle.v.wrs.bytes().toHex(' '), "31 05 fc 5d");
     EXPECT_EQ(cycle.v.net_opr, 0);
 
     // A three-byte frame is no frame either; without a search it changes nothing.
@@ -311,3 +311,24 @@ TEST_F(Runner, NothingIsReadWrittenOrShownWhileABoxIsOpen)
 }
 
 } // namespace
+
+TEST(CycleRunnerLog, ARequestReplacedBeforeItWentOutIsLoggedAsNotSent)
+{
+    FakePort port;
+    port.open = true;
+    ExchangeCycle cycle;
+    cycle.v.last_net = 5;
+    CycleRunner runner(cycle, port);
+    QVector<ExchangeRecord> rows;
+    QObject::connect(&runner, &CycleRunner::exchanged, [&](const ExchangeRecord &r) { rows << r; });
+
+    cycle.v.wrs = hex("3105f5c1"); // the operator asks for one thing...
+    cycle.v.wrs = hex("3105e7e0"); // ...then for another before the tick
+    cycle.v.wrs = hex("3105e7e0"); // the same again replaces nothing
+    runner.tick(onPage(Page::Reader));
+    runner.endReadNow();
+    ASSERT_EQ(rows.size(), 1);
+    EXPECT_FALSE(rows[0].sent);
+    EXPECT_EQ(rows[0].request, hex("3105f5c1"));
+    EXPECT_EQ(port.written, QByteArrayList{hex("3105e7e0")});
+}

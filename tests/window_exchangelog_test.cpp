@@ -135,7 +135,7 @@ TEST(ExchangeLogFileTest, SavedFileHasOneRowPerExchangeWithFullFramesAndMillisec
     const QStringList lines = QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
 
     ASSERT_EQ(lines.size(), 3);
-    EXPECT_EQ(lines[0], "Время\tЗапрос\tОтвет\tCRC\tЗначение\tОтвет, мс");
+    EXPECT_EQ(lines[0], "Время\tЗапрос\tОтвет\tCRC\tЗначение\tОтклик, мс");
     const QStringList full = lines[1].split('\t');
     ASSERT_EQ(full.size(), ExchangeLogModel::ColumnCount);
     EXPECT_EQ(full[ExchangeLogModel::Time], "2026-12-08 14:03:07.045");

@@ -95,7 +95,7 @@ TEST_P(ReaderRequest, BuildsTheFrame)
     w->wrs = OtherPending;
     run(c.handler);
     const QByteArray before = c.appends ? OtherPending : QByteArray();
-    EXPECT_EQ(w->wrs.toHex().toUpper(), (before + hex(c.frame)).toHex().toUpper());
+    EXPECT_EQ(w->wrs.bytes().toHex().toUpper(), (before + hex(c.frame)).toHex().toUpper());
     EXPECT_TRUE(dialogs.messages.isEmpty()) << dialogs.messages.join('|').toStdString();
 }
 
@@ -268,7 +268,7 @@ TEST_P(ReaderWithoutAddress, AsksForAnExistingAddress)
     deselectAddress();
     run(c.handler);
     EXPECT_EQ(dialogs.messages, QStringList{NoAddress});
-    EXPECT_TRUE(w->wrs.isEmpty()) << w->wrs.toHex().toStdString();
+    EXPECT_TRUE(w->wrs.isEmpty()) << w->wrs.bytes().toHex().toStdString();
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -403,7 +403,7 @@ TEST_P(ReaderModeByte, FromTheSelectedOption)
     box("usredn")->setChecked(c.frequency);
     w->Set_mode_Click();
     ASSERT_EQ(w->wrs.size(), 5);
-    EXPECT_EQ(quint8(w->wrs[3]), c.modeByte);
+    EXPECT_EQ(quint8(w->wrs.bytes()[3]), c.modeByte);
     EXPECT_EQ(w->wrs, proto::buildRequest(1, 0xF2, QByteArray(1, char(c.modeByte))));
 }
 
@@ -530,7 +530,7 @@ TEST_F(ReaderCommands, ReceivedModeSelectsItsOptionAndKeepsTheFrequencyBit)
     EXPECT_TRUE(box("usredn")->isChecked());
     // The hidden box still counts when the mode is sent back.
     w->Set_mode_Click();
-    EXPECT_EQ(quint8(w->wrs[3]), 0x41);
+    EXPECT_EQ(quint8(w->wrs.bytes()[3]), 0x41);
 }
 
 TEST_F(ReaderCommands, ReceivedBridgeModeWithOptionsShowsBoth)

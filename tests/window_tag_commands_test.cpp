@@ -99,13 +99,13 @@ TEST_F(TagTest, SetModesMetkiTakesUnsignedSerialsAndTheRangeEnds)
     put("ModeMetki", "0");
     w->SetModesMetki_Click();
     ASSERT_EQ(w->wrs.size(), 19);
-    EXPECT_EQ(w->wrs.mid(4, 4), bytes({0xFF, 0xFF, 0xFF, 0xFF}));
-    EXPECT_EQ(w->wrs.mid(12, 3), bytes({0xFF, 0xFF, 0x00}));
+    EXPECT_EQ(w->wrs.bytes().mid(4, 4), bytes({0xFF, 0xFF, 0xFF, 0xFF}));
+    EXPECT_EQ(w->wrs.bytes().mid(12, 3), bytes({0xFF, 0xFF, 0x00}));
 
     put("IntervalMetki", "0");
     w->SetModesMetki_Click();
     ASSERT_EQ(w->wrs.size(), 19);
-    EXPECT_EQ(w->wrs.mid(12, 2), bytes({0x00, 0x00}));
+    EXPECT_EQ(w->wrs.bytes().mid(12, 2), bytes({0x00, 0x00}));
     EXPECT_TRUE(dialogs.messages.isEmpty());
 }
 
@@ -204,8 +204,8 @@ TEST_P(IdFieldTest, SendsFourBytesOrRefuses)
         EXPECT_EQ(w->tag_read, 0);
     } else {
         EXPECT_TRUE(dialogs.messages.isEmpty()) << dialogs.messages.join('|').toStdString();
-        EXPECT_EQ(w->wrs.mid(route.offset, 4), c.field);
-        EXPECT_EQ(w->wrs.back(), char(proto::crc8(w->wrs.chopped(1))));
+        EXPECT_EQ(w->wrs.bytes().mid(route.offset, 4), c.field);
+        EXPECT_EQ(w->wrs.back(), char(proto::crc8(w->wrs.bytes().chopped(1))));
     }
 }
 
@@ -329,7 +329,7 @@ TEST_P(SerialAnswerTest, AcceptsZeroToTwoMillion)
     } else {
         EXPECT_TRUE(dialogs.messages.isEmpty());
         ASSERT_EQ(w->wrs.size(), 12);
-        EXPECT_EQ(w->wrs.mid(7, 4), GetParam().serial);
+        EXPECT_EQ(w->wrs.bytes().mid(7, 4), GetParam().serial);
     }
 }
 

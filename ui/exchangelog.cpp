@@ -112,10 +112,16 @@ QVariant ExchangeLogModel::data(const QModelIndex &index, int role) const
 
 QVariant ExchangeLogModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
-    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+    if (orientation != Qt::Horizontal)
         return QVariant();
+    if (role == Qt::ToolTipRole && section == RoundTrip)
+        return QStringLiteral("Время отклика устройства: от конца записи запроса до последнего байта ответа");
+    if (role != Qt::DisplayRole)
+        return QVariant();
+    // The device's response time, not the tick's: from the end of the
+    // request's write to the arrival of the reply's last byte.
     static const char *const titles[ColumnCount] = {"Время", "Запрос", "Ответ", "CRC", "Значение",
-                                                    "Ответ, мс"};
+                                                    "Отклик, мс"};
     return section >= 0 && section < ColumnCount ? QString::fromUtf8(titles[section]) : QVariant();
 }
 
