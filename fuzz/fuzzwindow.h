@@ -4,6 +4,8 @@
 // timers stopped so that the target decides when the exchange cycle ticks.
 #include "app/frmSerial.h"
 #include "harness.h"
+#include "tests/support/fakeport.h"
+#include "tests/support/scripteddialogs.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -54,17 +56,26 @@ inline void settle()
 class FuzzWindow
 {
 public:
-    FuzzPort port;
-    FuzzDialogs dialogs;
+    FakePort port;
+    ScriptedDialogs dialogs;
     std::unique_ptr<frmSerial> w;
 
     FuzzWindow()
     {
+        port.existing = {3};
         w = std::make_unique<frmSerial>(port, dialogs);
         w->Form_Load();
         w->Timer1_Timer(); // the port scan finds COM3
         openPort();
         settle();
+    }
+
+    // What the boxes of the previous run recorded: nobody reads it.
+    void forgetBoxes()
+    {
+        dialogs.messages.clear();
+        dialogs.questions.clear();
+        dialogs.inputs.clear();
     }
 
     // The open button; again after a write error has closed the port.

@@ -2,9 +2,8 @@
 // What the fuzz targets and the corpus generator share: the layout of a fuzz
 // input (so seeds and targets read it alike), a port and dialogs without
 // hardware or operator, and the check that bytes the window would send are
-// well-formed requests.
-#include "serial/portlayer.h"
-#include "ui/dialogs.h"
+// well-formed requests. The window's surroundings are the tests' own fake
+// port and scripted dialogs.
 
 #include <QByteArray>
 #include <QByteArrayList>
@@ -261,85 +260,6 @@ struct OperatorInput {
     {
         return i < fields.size() ? QString::fromUtf8(fields.at(i)) : QString();
     }
-};
-
-// ---------------------------------------------------------------------------
-// The window's surroundings
-
-// A port that is always there: reads give what the target says, writes are
-// recorded. Unplugged, every write of something fails, as with a pulled
-// adapter.
-class FuzzPort : public PortLayer
-{
-public:
-    QByteArray next;         // what the next read returns (once)
-    qint64 nextAtMs = -1;    // when it arrived
-    QByteArrayList written;  // what was written since the target last cleared it
-    bool unplugged = false;
-    bool open = false;
-
-    // Bytes that came long before the tick that reads them.
-    void waitingSinceLongAgo(const QByteArray &bytes)
-    {
-        next = bytes;
-        nextAtMs = steadyMs() - 1000;
-    }
-    // Bytes that come now, while a tick may be waiting for them.
-    void arriveNow(const QByteArray &bytes)
-    {
-        next = bytes;
-        nextAtMs = steadyMs();
-        emit bytesArrived();
-    }
-
-    Waiting waiting() const override
-    {
-        return next.isEmpty() ? Waiting{} : Waiting{int(next.size()), nextAtMs};
-    }
-    qint64 lastReadByteAtMs() const override { return lastReadAtMs_; }
-    qint32 PortExists(qint16 n) override { return n == 3 ? 1 : 0; }
-    bool OpenPort(const QString &, const QString &, OpenFailure *) override
-    {
-        open = true;
-        return true;
-    }
-    int ClosePort() override
-    {
-        open = false;
-        return 1;
-    }
-    void FlushPort() override {}
-    QByteArray ReadPort() override
-    {
-        QByteArray r = next.left(MaxTransfer);
-        lastReadAtMs_ = r.isEmpty() ? -1 : nextAtMs;
-        next.clear();
-        return r;
-    }
-    int WritePort(const QByteArray &s) override
-    {
-        if (s.isEmpty())
-            return 0;
-        if (unplugged)
-            return 0;
-        written << s;
-        return int(s.size());
-    }
-
-private:
-    qint64 lastReadAtMs_ = -1;
-};
-
-// Message boxes are dropped; input boxes and questions get the set answers.
-class FuzzDialogs : public Dialogs
-{
-public:
-    QString answer;
-    bool yes = false;
-
-    void message(const QString &, Icon, const QString &) override {}
-    bool askYesNo(const QString &) override { return yes; }
-    QString inputBox(const QString &, const QString &, const QString &) override { return answer; }
 };
 
 } // namespace fuzz

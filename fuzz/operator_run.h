@@ -108,12 +108,13 @@ public:
         }
 
         frmSerial &w = *window_.w;
-        FuzzPort &port = window_.port;
+        FakePort &port = window_.port;
         w.wrs.clear();
         w.tag_read = 0;
         w.last_net = 5;
-        window_.dialogs.answer.clear();
-        window_.dialogs.yes = in.yes;
+        window_.forgetBoxes();
+        window_.dialogs.standingInput.reset();
+        window_.dialogs.standingYesNo = in.yes;
         setAddressBox(in);
         if (in.typed)
             w.CmbNet_Change(); // as the typing itself would
@@ -184,7 +185,7 @@ private:
     void click(const OperatorInput &in)
     {
         frmSerial &w = *window_.w;
-        FuzzDialogs &dialogs = window_.dialogs;
+        ScriptedDialogs &dialogs = window_.dialogs;
 
         switch (Handler(in.handler)) {
         case Handler::param:
@@ -203,15 +204,15 @@ private:
             w.Command3_Click();
             break;
         case Handler::net:
-            dialogs.answer = in.text(1);
+            dialogs.standingInput = in.text(1);
             w.net_Click();
             break;
         case Handler::Command1:
-            dialogs.answer = in.text(1);
+            dialogs.standingInput = in.text(1);
             w.Command1_Click();
             break;
         case Handler::InstSN:
-            dialogs.answer = in.text(1);
+            dialogs.standingInput = in.text(1);
             label("outID", in, 2);
             w.InstSN_Click();
             break;

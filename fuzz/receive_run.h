@@ -22,16 +22,17 @@ public:
         const ReceiveSetup setup = ReceiveSetup::decode(data, size);
         prepare(setup);
         frmSerial &w = *window_.w;
-        FuzzPort &port = window_.port;
+        FakePort &port = window_.port;
 
         Outcome outcome;
         for (int i = 0; i < setup.receptions.size(); ++i) {
             const QByteArray &reception = setup.receptions.at(i);
             const bool late = setup.lateMask & (1 << i);
-            if (!late)
-                port.waitingSinceLongAgo(reception);
+            port.replies.clear();
+            if (!late && !reception.isEmpty())
+                port.replies.push_back(reception);
             w.TMRComm_Timer();
-            if (late)
+            if (late && !reception.isEmpty())
                 port.arriveNow(reception);
             // The read's time-out, at once: the target decides what came.
             w.runner().endReadNow();
@@ -54,11 +55,12 @@ private:
     void prepare(const ReceiveSetup &s)
     {
         frmSerial &w = *window_.w;
-        FuzzPort &port = window_.port;
+        FakePort &port = window_.port;
 
         // A write error of the previous run closed the port: open it again,
         // as the operator would before anything else can arrive.
-        port.unplugged = false;
+        port.writeFails = false;
+        window_.forgetBoxes();
         if (!port.open)
             window_.openPort();
 
@@ -106,8 +108,8 @@ private:
         w.last_net = s.identified && address ? *address : quint8(address ? *address + 1 : 0);
 
         port.written.clear();
-        port.next.clear();
-        port.unplugged = s.unplugged;
+        port.replies.clear();
+        port.writeFails = s.unplugged;
     }
 
     FuzzWindow window_;

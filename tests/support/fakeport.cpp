@@ -32,9 +32,10 @@ QByteArray FakePort::ReadPort()
     if (!open || replies.empty())
         return QByteArray();
     QByteArray r = replies.front();
-    replies.pop_front();
     if (!r.isEmpty())
-        lastReadAt_ = steadyMs() - QuietForMs;
+        lastReadAt_ = arrivedAt();
+    replies.pop_front();
+    frontArrivedAt_ = -1;
     return r;
 }
 
@@ -51,7 +52,20 @@ PortLayer::Waiting FakePort::waiting() const
 {
     if (!open || replies.empty() || replies.front().isEmpty())
         return {};
-    return {int(replies.front().size()), steadyMs() - QuietForMs};
+    return {int(replies.front().size()), arrivedAt()};
+}
+
+qint64 FakePort::arrivedAt() const
+{
+    return frontArrivedAt_ >= 0 ? frontArrivedAt_ : steadyMs() - QuietForMs;
+}
+
+void FakePort::arriveNow(const QByteArray &bytes)
+{
+    if (replies.empty())
+        frontArrivedAt_ = steadyMs();
+    replies.push_back(bytes);
+    emit bytesArrived();
 }
 
 void FakePort::hangUp()

@@ -38,7 +38,12 @@ public:
 
     // The adapter is pulled: the port closes itself and says so.
     void hangUp();
+    // A reception that comes now, while a tick may be waiting for it.
+    void arriveNow(const QByteArray &bytes);
 
 private:
+    qint64 arrivedAt() const;
+
     qint64 lastReadAt_ = -1;
+    qint64 frontArrivedAt_ = -1; // when the first queued reply came; -1: long ago
 };

@@ -21,7 +21,7 @@
 #include <atomic>
 #include <memory>
 
-class LineTest : public ::testing::Test
+class LineTest : public WindowFixture
 {
 protected:
     static constexpr int PortNumber = 9;
@@ -30,7 +30,6 @@ protected:
     PortNames names;
     ScriptedDialogs dialogs;
     std::unique_ptr<SerialPort> port;
-    std::unique_ptr<frmSerial> w;
     std::atomic<int> handled{0};
 
     // Readers on the line: the demo line with values that hold still, so
@@ -93,23 +92,10 @@ protected:
             tick();
     }
 
-    template <class T = QWidget>
-    T *ctl(const char *name) const
-    {
-        T *c = w->findChild<T *>(QString::fromUtf8(name));
-        EXPECT_NE(c, nullptr) << "no control " << name;
-        return c;
-    }
-
     // Search the line and identify the first reader, as the operator does.
     void searchAndIdentify()
     {
         w->Opros_Click();
         ticks(4);
     }
-
-    QString text(const char *name) const { return controlText(*w, name); }
-    QString text(const QString &name) const { return text(name.toUtf8().constData()); }
-
-    void showPage(int page) { ctl<QTabWidget>("SSTab1")->setCurrentIndex(page); }
 };

@@ -5,6 +5,7 @@
 #include <QStringList>
 #include <deque>
 #include <functional>
+#include <optional>
 
 class ScriptedDialogs : public Dialogs
 {
@@ -18,6 +19,9 @@ public:
     std::vector<Input> inputs;      // input boxes shown
     std::deque<bool> yesNoAnswers;  // answers to come; No when none is left
     std::deque<QString> inputAnswers; // answers to come; cancel ("") when none is left
+    // The answers once those above are used up (instead of No and cancel).
+    std::optional<bool> standingYesNo;
+    std::optional<QString> standingInput;
     // Runs while each box is open, as the box's own event loop would run
     // timers and port notifications.
     std::function<void()> whileOpen;
@@ -32,7 +36,7 @@ public:
         questions << text;
         open();
         if (yesNoAnswers.empty())
-            return false;
+            return standingYesNo.value_or(false);
         const bool a = yesNoAnswers.front();
         yesNoAnswers.pop_front();
         return a;
@@ -42,7 +46,7 @@ public:
         inputs.push_back({prompt, title, initial});
         open();
         if (inputAnswers.empty())
-            return QString();
+            return standingInput.value_or(QString());
         QString a = inputAnswers.front();
         inputAnswers.pop_front();
         return a;

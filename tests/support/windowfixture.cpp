@@ -5,11 +5,6 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 
-QString WindowTest::text(const char *name) const
-{
-    return controlText(*w, name);
-}
-
 QString controlText(const QWidget &window, const char *name)
 {
     QObject *c = window.findChild<QObject *>(QString::fromUtf8(name));

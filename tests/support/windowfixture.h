@@ -47,18 +47,12 @@ inline QByteArray replyFrame(quint8 address, quint8 code, const QByteArray &payl
     return r;
 }
 
-class WindowTest : public ::testing::Test
+// What every window fixture offers its tests: the controls by name, their
+// texts, the pages. The fixture owns the window `w`.
+class WindowFixture : public ::testing::Test
 {
 protected:
-    FakePort port;
-    ScriptedDialogs dialogs;
     std::unique_ptr<frmSerial> w;
-
-    void SetUp() override
-    {
-        w = std::make_unique<frmSerial>(port, dialogs);
-        w->Form_Load();
-    }
 
     template <class T = QWidget>
     T *ctl(const char *name) const
@@ -68,7 +62,24 @@ protected:
         return c;
     }
 
-    QString text(const char *name) const;
+    QString text(const char *name) const { return controlText(*w, name); }
+    QString text(const QString &name) const { return text(name.toUtf8().constData()); }
+
+    void showPage(int page) { ctl<QTabWidget>("SSTab1")->setCurrentIndex(page); }
+};
+
+class WindowTest : public WindowFixture
+{
+protected:
+    FakePort port;
+    ScriptedDialogs dialogs;
+
+    void SetUp() override
+    {
+        w = std::make_unique<frmSerial>(port, dialogs);
+        w->Form_Load();
+    }
+
 
     // Scans COM3 and opens it: the connection controls are enabled and the
     // exchange cycle runs (ticks are driven by the test).
@@ -108,7 +119,6 @@ protected:
         w->runner().endReadNow();
     }
 
-    void showPage(int page) { ctl<QTabWidget>("SSTab1")->setCurrentIndex(page); }
 
     QByteArray lastWritten() const { return port.written.isEmpty() ? QByteArray() : port.written.last(); }
 };
