@@ -21,7 +21,6 @@
 
 namespace {
 
-enum Page { ReaderPage = 0, TagPage = 1, BridgePage = 2 };
 
 // Written into labels before a fault, so that any decoding shows.
 const QString Marker = QStringLiteral("·");
@@ -206,9 +205,9 @@ TEST_P(SplitReplies, CutPartsChangeNothingAndTheDisplayRecovers)
 INSTANTIATE_TEST_SUITE_P(
     Pages, SplitReplies,
     ::testing::Values(
-        SplitCase{"ReaderData", ReaderPage, "5", {"tek", "uroven", "lo", "hi", "ko", "ne", "temp"}},
-        SplitCase{"TagPoll", TagPage, "5", {"SerNumMetki", "outID", "UrPr"}},
-        SplitCase{"SlaveSensor", BridgePage, "7", {"sn_sl", "Temp_sl", "fr_sl", "ur_sl", "RR_SL_data"}}),
+        SplitCase{"ReaderData", Page::Reader, "5", {"tek", "uroven", "lo", "hi", "ko", "ne", "temp"}},
+        SplitCase{"TagPoll", Page::Tag, "5", {"SerNumMetki", "outID", "UrPr"}},
+        SplitCase{"SlaveSensor", Page::Bridge, "7", {"sn_sl", "Temp_sl", "fr_sl", "ur_sl", "RR_SL_data"}}),
     [](const auto &info) { return std::string(info.param.name); });
 
 // --- Noise in front of every reply ----------------------------------------------

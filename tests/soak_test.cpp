@@ -14,7 +14,6 @@
 
 namespace {
 
-enum Page { ReaderPage = 0, TagPage = 1, BridgePage = 2 };
 
 // The bridge reader of the demo line; the other one has no slave sensor.
 const QString BridgeReader = QStringLiteral("7");
@@ -56,7 +55,7 @@ protected:
             return;
         auto *box = ctl<QComboBox>("CmbNet");
         QString want = box->currentText();
-        if (page() == BridgePage)
+        if (page() == int(Page::Bridge))
             want = BridgeReader;
         else if (want != QLatin1String("5") && want != QLatin1String("7"))
             want = QStringLiteral("5");
@@ -184,7 +183,7 @@ TEST_F(Soak, TwoThousandTicksWithFaultsLeaveTheWindowWholeAndMemoryFlat)
 
     // And it still works: a clean line shows reader 5's data.
     clearFaults();
-    showPage(ReaderPage);
+    showPage(Page::Reader);
     ctl<QComboBox>("CmbNet")->setCurrentIndex(ctl<QComboBox>("CmbNet")->findText("5"));
     ticks(4);
     sim.line().setSilent(true);

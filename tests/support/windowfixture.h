@@ -66,6 +66,7 @@ protected:
     QString text(const QString &name) const { return text(name.toUtf8().constData()); }
 
     void showPage(int page) { ctl<QTabWidget>("SSTab1")->setCurrentIndex(page); }
+    void showPage(Page page) { showPage(int(page)); }
 };
 
 class WindowTest : public WindowFixture
