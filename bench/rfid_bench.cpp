@@ -328,8 +328,9 @@ int orchestrate(const Options &options)
         std::printf("  RSS after 30 s polling       %8.1f MiB  (VmRSS of a process holding the real window on a "
                     "simulated line, port opened, search run, then 30 s of TMRComm at 500 ms; peak %.1f MiB)\n",
                     rss, get(poll, "hwm_mib"));
-        std::printf("  CPU per tick                 %8.1f us   (CLOCK_THREAD_CPUTIME_ID around TMRComm_Timer on "
-                    "the window thread, mean of %.0f polling ticks, max %.1f us; = %.3f %% of one core)\n",
+        std::printf("  CPU per tick                 %8.1f us   (CLOCK_THREAD_CPUTIME_ID of the window thread over "
+                    "each 500 ms period, every event included, mean of %.0f polling ticks, max %.1f us; = %.3f %% "
+                    "of one core)\n",
                     cpuUs, get(poll, "cpu_tick_count"), get(poll, "cpu_tick_us_max"), cpuPct);
         std::printf("  window thread busy, reply    %8.2f ms   (99th percentile; max %.2f ms: the longest single "
                     "event handled per tick, over %.0f ticks, %.0f of them read a reply)\n",
