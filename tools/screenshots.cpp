@@ -45,7 +45,7 @@ int main(int argc, char *argv[])
     // Only ever the demo line: the first port listed may be a real one of
     // this machine (COM1 is often its console), which must not be written to.
     auto *ports = w.findChild<QComboBox *>(QStringLiteral("CmbPort"));
-    const int demoEntry = ports->findText(QStringLiteral("COM") + QString::number(line.portNumber));
+    const int demoEntry = ports->findText(QStringLiteral("COM") + QString::number(program.demo().portNumber));
     if (demoEntry < 0)
         return 1;
     ports->setCurrentIndex(demoEntry);
