@@ -163,6 +163,8 @@ private:
     void clearReaderSettings();
     // The device went away under an open port.
     void onLineLost();
+    // A failed write or a lost device: "Ошибка записи в порт", port closed.
+    void closeForLostLine();
     void dialogOpens();
     void dialogCloses();
 

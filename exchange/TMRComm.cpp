@@ -59,8 +59,13 @@ void frmSerial::onLineLost()
     lineLostPending_ = false;
     if (ui->BTNOpenCom->isEnabled())
         return; // the port was closed already: the loss was handled once
-    // As a failed write: stop before the box, whose event loop must run no
-    // tick against a port that is gone.
+    closeForLostLine();
+}
+
+void frmSerial::closeForLostLine()
+{
+    // Stop before the box, whose event loop must run no tick against a port
+    // that is gone; nothing pending survives the port.
     tmrComm_->stop();
     runner_->abort();
     wrs.clear();
@@ -71,13 +76,8 @@ void frmSerial::onLineLost()
 
 void frmSerial::showOutcome(const TickOutcome &out)
 {
-    if (out.writeFailed) {
-        tmrComm_->stop();
-        dialogs_.message(QStringLiteral("Ошибка записи в порт"));
-        BTNCloseCom_Click();
-        wrs.clear();
-        return;
-    }
+    if (out.writeFailed)
+        return closeForLostLine();
     if (out.lamp != LampAction::Unchanged)
         ui->Pic->setFillColor(ui->Pic->fillColor() == Lamp::White ? Lamp::Grey : Lamp::White);
     if (out.status)

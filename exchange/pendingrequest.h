@@ -5,6 +5,8 @@
 #include <QByteArray>
 #include <QByteArrayList>
 
+#include <ostream>
+
 class PendingRequest
 {
 public:
@@ -62,7 +64,6 @@ private:
 };
 
 // Readable values in test failures.
-#include <ostream>
 inline void PrintTo(const PendingRequest &r, std::ostream *os)
 {
     *os << r.bytes().toHex(' ').constData();
