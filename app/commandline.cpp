@@ -1,6 +1,6 @@
 #include "app/commandline.h"
 
-#include "app/version.h"
+#include "widgets/version.h"
 
 #include <cstdio>
 #include <cstring>

@@ -4,8 +4,8 @@
 #ifdef RFID_DEMO_LINE
 #include "sim/simline.h"
 #endif
-#include "ui/artwork.h"
-#include "ui/dialogs.h"
+#include "widgets/artwork.h"
+#include "widgets/dialogs.h"
 
 #include <QApplication>
 #include <QIcon>

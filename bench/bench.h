@@ -2,7 +2,7 @@
 // The benchmark's pieces. Every mode that reports memory runs in a process of
 // its own, so one figure never carries the pages of another; the modes hand
 // their figures to the report as "key value" lines on standard output.
-#include "ui/dialogs.h"
+#include "widgets/dialogs.h"
 
 #include <QString>
 

@@ -106,7 +106,6 @@ bool waitUntil(const std::function<bool()> &done, int timeoutMs)
 int pollingMode(int argc, char **argv)
 {
     TimedApplication app(argc, argv);
-    applyProgramLook();
 
     SilentDialogs dialogs;
     Program program(true, &dialogs);
@@ -229,7 +228,7 @@ int pollingMode(int argc, char **argv)
         }
     });
 
-    w.Form_Load();
+    program.start();
     const int widgets = int(w.findChildren<QWidget *>().size());
     if (!waitUntil([&] { return w.isVisible(); }, 10000)) {
         std::fprintf(stderr, "rfid_bench: the main window never came up\n");
@@ -264,7 +263,7 @@ int pollingMode(int argc, char **argv)
     if (rc != 0)
         return 1;
     const double hwm = statusMiB("VmHWM");
-    w.Form_Terminate();
+    program.stop();
 
     std::vector<double> replyCpu, replyBusy, silentBusy;
     int replyTicksWithReply = 0;

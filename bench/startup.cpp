@@ -11,8 +11,8 @@
 // paint of the splash and of the main window.
 #include "bench/bench.h"
 
-#include "app/form2.h"
-#include "app/frmSerial.h"
+#include "widgets/form2.h"
+#include "window/frmSerial.h"
 #include "app/program.h"
 #include "serial/portnames.h"
 #include "serial/serialport.h"
@@ -226,7 +226,6 @@ int startupInProcessMode(int argc, char **argv)
 
     // What main() builds for --demo, in the same order.
     QApplication app(argc, argv);
-    applyProgramLook();
 
     SilentDialogs dialogs;
     Program program(true, &dialogs);
@@ -236,11 +235,11 @@ int startupInProcessMode(int argc, char **argv)
     }
     frmSerial &window = program.window();
     FirstPaint painted(clock, window.splash(), &window);
-    window.Form_Load();
+    program.start();
 
     QTimer::singleShot(kStartTimeoutMs, &app, &QCoreApplication::quit);
     app.exec();
-    window.Form_Terminate();
+    program.stop();
 
     put("splash_ms", painted.splashMs);
     put("main_ms", painted.mainMs);

@@ -2,7 +2,7 @@
 // The main window as the fuzz targets drive it: Qt on its offscreen platform,
 // the window started and its port opened as the operator does it, with both
 // timers stopped so that the target decides when the exchange cycle ticks.
-#include "app/frmSerial.h"
+#include "window/frmSerial.h"
 #include "harness.h"
 #include "tests/support/fakeport.h"
 #include "tests/support/scripteddialogs.h"

@@ -4,8 +4,8 @@
 #include "support/windowfixture.h"
 
 #include "app/translations.h"
-#include "app/version.h"
-#include "ui/lamp.h"
+#include "widgets/version.h"
+#include "widgets/lamp.h"
 
 #include <QAccessible>
 #include <QApplication>

@@ -2,7 +2,7 @@
 // 1,000 rows and never changes what the cycle does.
 #include "support/windowfixture.h"
 
-#include "ui/exchangelog.h"
+#include "widgets/exchangelog.h"
 
 #include <QApplication>
 #include <QClipboard>

@@ -2,8 +2,8 @@
 #include "support/testnames.h"
 #include "support/windowfixture.h"
 
-#include "app/form2.h"
-#include "app/portlist.h"
+#include "widgets/form2.h"
+#include "window/portlist.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>

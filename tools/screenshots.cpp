@@ -1,7 +1,6 @@
 // Takes the README's pictures: the main window on the demo line, each page
 // after a search, as a technician sees it. Not installed.
 //   rfid-screenshots <folder>
-#include "app/portlist.h"
 #include "app/program.h"
 
 #include <QApplication>
@@ -13,7 +12,7 @@
 #include <QKeyEvent>
 #include <QTimer>
 
-#include "ui/exchangelog.h"
+#include "widgets/exchangelog.h"
 
 namespace {
 
@@ -30,15 +29,13 @@ void run(int ms)
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    applyProgramLook();
     const QDir out(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("."));
 
     Program program(true);
     if (!program.ready())
         return 1;
     frmSerial &w = program.window();
-    w.Form_Load();
-    preselectPort(w, program.demo().portNumber);
+    program.start();
     run(2300); // splash, then the main window
     w.grab().save(out.filePath(QStringLiteral("main-window-closed.png")));
 
@@ -73,6 +70,6 @@ int main(int argc, char *argv[])
     run(2500);
     if (auto *log = w.findChild<ExchangeLog *>())
         log->grab().save(out.filePath(QStringLiteral("exchange-log.png")));
-    w.Form_Terminate();
+    program.stop();
     return 0;
 }

@@ -2,7 +2,7 @@
 // The main window on a simulated line, over a pseudo-terminal and the real
 // serial module. Ticks are driven by the test; each waits until the line
 // has taken in what the tick wrote.
-#include "app/frmSerial.h"
+#include "window/frmSerial.h"
 #include "exchange/cyclerunner.h"
 #include "windowfixture.h"
 #include "scripteddialogs.h"

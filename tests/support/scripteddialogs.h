@@ -1,6 +1,6 @@
 #pragma once
 // Dialogs whose answers a test scripts in advance; every box shown is recorded.
-#include "ui/dialogs.h"
+#include "widgets/dialogs.h"
 
 #include <QStringList>
 #include <deque>

@@ -1,7 +1,7 @@
 #pragma once
 // A main window on a fake port with scripted dialogs, started as the program
 // starts it.
-#include "app/frmSerial.h"
+#include "window/frmSerial.h"
 #include "exchange/cyclerunner.h"
 #include "fakeport.h"
 #include "protocol/crc8.h"

@@ -1,9 +1,0 @@
-#include "commands/reader/addressbox.h"
-
-#include <QComboBox>
-
-void makeAddressBoxPickOnly(QComboBox *box)
-{
-    box->setInsertPolicy(QComboBox::NoInsert);
-    box->setCompleter(nullptr);
-}

@@ -1,0 +1,9 @@
+#include "widgets/addressbox.h"
+
+#include <QComboBox>
+
+void makeAddressBoxPickOnly(QComboBox *box)
+{
+    box->setInsertPolicy(QComboBox::NoInsert);
+    box->setCompleter(nullptr);
+}

@@ -1,0 +1,112 @@
+// The window's side of the exchange cycle: it hands the cycle what the
+// controls say and shows what a tick brought. The cycle itself
+// (exchangecycle.h) and its pacing on the line (cyclerunner.h) hold no widgets.
+#include "window/frmSerial.h"
+#include "exchange/cyclerunner.h"
+#include "protocol/conversions.h"
+#include "widgets/lamp.h"
+#include "ui_frmSerial.h"
+
+#include <QTimer>
+
+namespace {
+
+template <class... Ts>
+struct Overloaded : Ts... {
+    using Ts::operator()...;
+};
+template <class... Ts>
+Overloaded(Ts...) -> Overloaded<Ts...>;
+
+} // namespace
+
+Selection frmSerial::selection() const
+{
+    Selection s;
+    s.page = Page(ui->SSTab1->currentIndex());
+    s.address = currentAddress();
+    s.listIndex = CmbNetListIndex();
+    s.addressText = ui->CmbNet->currentText();
+    s.status = ui->MsgCom->text();
+    return s;
+}
+
+void frmSerial::TMRComm_Timer()
+{
+    runner_->tick(selection());
+}
+
+void frmSerial::dialogOpens()
+{
+    runner_->pause();
+}
+
+void frmSerial::dialogCloses()
+{
+    runner_->resume();
+    // A device lost while the box was open is dealt with once the handler
+    // that opened the box is over, so that a request it built is dropped too.
+    if (lineLostPending_ && !runner_->paused())
+        QTimer::singleShot(0, this, &frmSerial::onLineLost);
+}
+
+void frmSerial::onLineLost()
+{
+    if (runner_->paused()) {
+        lineLostPending_ = true;
+        return;
+    }
+    lineLostPending_ = false;
+    if (ui->BTNOpenCom->isEnabled())
+        return; // the port was closed already: the loss was handled once
+    closeForLostLine();
+}
+
+void frmSerial::closeForLostLine()
+{
+    // Stop before the box, whose event loop must run no tick against a port
+    // that is gone; nothing pending survives the port.
+    tmrComm_->stop();
+    runner_->abort();
+    wrs.clear();
+    dialogs_.message(QStringLiteral("Ошибка записи в порт"));
+    BTNCloseCom_Click();
+    wrs.clear();
+}
+
+void frmSerial::showOutcome(const TickOutcome &out)
+{
+    if (out.writeFailed)
+        return closeForLostLine();
+    if (out.lamp != LampAction::Unchanged)
+        ui->Pic->setFillColor(ui->Pic->fillColor() == Lamp::White ? Lamp::Grey : Lamp::White);
+    if (out.status)
+        ui->MsgCom->setText(*out.status);
+    if (out.dump)
+        ui->txtRec->setPlainText(*out.dump);
+
+    std::visit(Overloaded{
+                   [](std::monostate) {},
+                   [this](const reply::NetworkPoll &p) { showNetworkPoll(p); },
+                   [this](const proto::Identification &id) { showIdentification(id); },
+                   [this](const reply::ReaderData &d) { showReaderData(d); },
+                   [this](const reply::AdditionalParams &p) {
+                       ui->Zad2->setText(QString::number(p.delay));
+                   },
+                   [this](const reply::IdTable &t) {
+                       for (int k = 0; k < 10 && k < t.ids.size(); ++k)
+                           m1(k)->setText(t.ids.at(k));
+                   },
+                   [this](const reply::TagPoll &p) { showTagPoll(p); },
+                   [this](const proto::TagData &t) { showTagData(t); },
+                   [this](const proto::SlaveData &s) { showSlaveData(s); },
+                   [this](const reply::SlaveRs485 &s) {
+                       ui->RR_SL_data->setText(QString::number(s.word));
+                   },
+                   [this](const reply::ModeSet &m) { Out_modes(m.mode); },
+               },
+               out.decoded);
+
+    if (out.lamp == LampAction::Red)
+        ui->Pic->setFillColor(Lamp::Red);
+}

@@ -1,0 +1,194 @@
+#pragma once
+// The main window: it owns every control and every handler. Handlers are
+// grouped by subsystem in this folder:
+//   lifecycle.cpp, portlist.cpp   start-up, port scan, open and close
+//   TMRComm.cpp, *_replies.cpp    the exchange cycle's display of each reply
+//   reader_*.cpp                  reader commands
+//   tag_*.cpp                     tag and slave-sensor commands
+//   tags.cpp, outputlog.cpp       control enabling by Tag, output log
+// Byte-level work (frames, CRC, conversions, decoding) is in protocol/; the
+// cycle and its variables are the engine's (exchange/).
+#include "exchange/exchangecycle.h"
+#include "exchange/exchangerecord.h"
+#include "widgets/dialogs.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QWidget>
+
+#include <memory>
+#include <utility>
+#include <vector>
+#include <optional>
+
+namespace Ui {
+class frmSerial;
+}
+class CycleRunner;
+class PortLayer;
+class QLabel;
+class QRadioButton;
+class QTimer;
+class Form2;
+class ExchangeLog;
+class ExchangeLogModel;
+
+class frmSerial : public QWidget
+{
+    Q_OBJECT
+
+    // Declared first: the window variables below are its fields.
+    ExchangeCycle cycle_;
+
+public:
+    frmSerial(PortLayer &port, Dialogs &dialogs, QWidget *parent = nullptr);
+    ~frmSerial() override;
+
+    // Window variables shared by the command handlers and the exchange
+    // cycle, which owns them (see CycleVars).
+    PendingRequest &wrs = cycle_.v.wrs;
+    qint16 &net_opr = cycle_.v.net_opr;
+    quint8 &mode_yes = cycle_.v.mode_yes;
+    QString &last_msg = cycle_.v.last_msg;
+    qint16 &no_data = cycle_.v.no_data;
+    quint8 &CointWrs = cycle_.v.CointWrs;
+    quint8 &last_net = cycle_.v.last_net;
+    quint8 &tag_read = cycle_.v.tag_read;
+    double SplashTicks = 0;  // Timer1 ticks so far
+
+    // Paces the exchange cycle on the line (exchange/cyclerunner.h).
+    CycleRunner &runner() const { return *runner_; }
+
+    // The label array m1 (bound-ID table), index 0..9.
+    QLabel *m1(int index) const;
+    QTimer *Timer1() const { return timer1_; }
+    QTimer *TMRComm() const { return tmrComm_; }
+    Form2 *splash() const { return form2_; }
+
+    // Start-up and connection (app/).
+    void Form_Load();
+    void Timer1_Timer();
+    void BTNOpenCom_Click();
+    void BTNCloseCom_Click();
+    void Form_Terminate();
+
+    // Exchange cycle (exchange/): starts a tick; the tick shows its reply
+    // once the read is over, without the window ever waiting for the line.
+    void TMRComm_Timer();
+
+    // Reader search and identification (commands/reader/).
+    void Opros_Click();
+    QByteArray Zapros_ser_num() const;
+    void CmbNet_Change();
+    // Reader modes.
+    void Set_mode_Click();
+    void R_a_Click();
+    void R_f_Click();
+    void R_p_Click();
+    void R_p485_Click();
+    void R485_Click();
+    void Out_modes(quint8 nn);
+    // Radio and additional parameters.
+    void param_Click();
+    void Command2_Click();
+    void RD_DP_Click();
+    // Network address and serial number.
+    void net_Click();
+    void Command1_Click();
+    void Set_ident_Click();
+    // Level calibration.
+    void hig_Click();
+    void low_Click();
+    // Bound-ID table.
+    void ids_r_Click();
+    void ids_clr_Click();
+    void Command3_Click();
+
+    // Tag and slave-sensor commands (commands/tag/).
+    void CMD_zapros_metki(quint32 SerialN, quint8 cmdd);
+    void Find_metki_Click();
+    void ReadParamMetki_Click();
+    void SetModesMetki_Click();
+    void InstSN_Click();
+    void sl_zapros_Click();
+    void zapr_data_sl_Click();
+
+    // Control enabling by Tag (ui/).
+    void SwitchTags();
+    void CloseAllTags();
+    void swtag130();
+    void swtag131();
+    void swtag134();
+
+    // Output log (ui/).
+    void PrintToWin(const QByteArray &wdd);
+    void out_win(const QByteArray &sst);
+
+    // Frames for the current address (commands/reader/).
+    // The address of the selected CmbNet entry; none when no entry is
+    // selected or its text is no number 0..255.
+    std::optional<quint8> currentAddress() const;
+    // The index of the selected CmbNet entry, -1 when none (also while the
+    // operator has typed a text that is no entry of the list).
+    int CmbNetListIndex() const;
+    // The current address; with none the operator is told to pick one.
+    std::optional<quint8> addressOrSay();
+    void sayNoAddress();
+    // 0x31, address, numcom, wdd, checksum; empty when there is no address.
+    QByteArray form_zaprosa(const QByteArray &wdd, quint8 numcom) const;
+    // HexStr2Dig with its messages and its dump in the output log; empty on
+    // error.
+    QByteArray HexStr2Dig(const QString &df);
+
+signals:
+    // After each tick that wrote or read anything: the previous tick's
+    // request and the reply it got. The exchange log listens; the cycle does
+    // not depend on anyone listening.
+    void exchanged(const ExchangeRecord &record);
+
+protected:
+    void closeEvent(QCloseEvent *event) override; // Form_QueryUnload
+
+private:
+    // What the controls say at the start of a tick.
+    Selection selection() const;
+    // Display of a tick's outcome and of each reply (exchange/).
+    void showOutcome(const TickOutcome &outcome);
+    void showIdentification(const proto::Identification &id);
+    void showNetworkPoll(const reply::NetworkPoll &poll);
+    void showReaderData(const reply::ReaderData &reader);
+    void showTagPoll(const reply::TagPoll &poll);
+    void showTagData(const proto::TagData &t);
+    void showSlaveData(const proto::SlaveData &s);
+    // Another reader was picked: its parameter boxes wait for its own values.
+    void clearReaderSettings();
+    // The device went away under an open port.
+    void onLineLost();
+    // A failed write or a lost device: "Ошибка записи в порт", port closed.
+    void closeForLostLine();
+    void dialogOpens();
+    void dialogCloses();
+
+    // The show/hide rule of the mode option boxes (commands/reader/).
+    void showModeOptions(bool visible);
+    // Each mode's option button with the mode code it stands for.
+    std::vector<std::pair<QRadioButton *, quint8>> modeButtons() const;
+
+    void showExchangeLog();
+
+    void connectHandlers();
+    void applyTagRange(int from, int to, bool enable);
+
+    std::unique_ptr<Ui::frmSerial> ui;
+    PortLayer &port_;
+    // Every box of the window goes through here: the cycle pauses while one is open.
+    GuardedDialogs dialogs_;
+    QTimer *timer1_ = nullptr;
+    QTimer *tmrComm_ = nullptr;
+    Form2 *form2_ = nullptr;
+    CycleRunner *runner_ = nullptr;
+    bool lineLostPending_ = false; // the device went away while a box was open
+
+    ExchangeLogModel *logModel_ = nullptr;
+    ExchangeLog *logWindow_ = nullptr;
+};

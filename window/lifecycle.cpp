@@ -1,0 +1,148 @@
+// Start-up, port scan, opening and closing the port.
+#include "widgets/form2.h"
+#include "window/frmSerial.h"
+#include "window/portlist.h"
+#include "exchange/cyclerunner.h"
+#include "serial/portlayer.h"
+#include "serial/portnames.h"
+#include "widgets/dialogs.h"
+#include "widgets/lamp.h"
+#include "ui_frmSerial.h"
+
+#include <QTimer>
+
+namespace {
+const QString LineSettings = QStringLiteral("19200,n,8,1");
+}
+
+void frmSerial::Form_Load()
+{
+    form2_->show();
+    hide();
+
+    SplashTicks = 0;
+    ui->iinv->hide();
+    ui->iinv->setChecked(false);
+    ui->usredn->hide();
+    ui->usredn->setChecked(false);
+    ui->invers->hide();
+    ui->usred->hide();
+
+    mode_yes = 2;
+    net_opr = 0;
+    CointWrs = 0;
+    tag_read = 0;
+
+    ui->CmbNet->clear();
+    ui->CmbNet->addItem(QStringLiteral("0"));
+    ui->CmbNet->setCurrentIndex(0);
+
+    ui->Image1->hide();
+    ui->Image2->hide();
+    ui->Image3->hide();
+    ui->Image6->hide();
+
+    timer1_->start();
+    ui->CmbPort->addItem(QStringLiteral("----"));
+    ui->CmbPort->setCurrentIndex(0);
+}
+
+void frmSerial::Timer1_Timer()
+{
+    if (SplashTicks == 1) {
+        form2_->hide();
+        show();
+    }
+    SplashTicks += 1;
+
+    port_.ClosePort();
+    port_.FlushPort();
+
+    QStringList found;
+    QStringList devices;
+    QString line;
+    for (qint16 n = PortNames::FirstPort; n <= PortNames::LastPort; ++n) {
+        if (port_.PortExists(n)) {
+            const QString name = QStringLiteral("COM") + QString::number(n);
+            line += name + QStringLiteral(", ");
+            found << name;
+            devices << port_.PortDevice(n);
+        }
+    }
+    ui->txtRec->moveCursor(QTextCursor::End);
+    ui->txtRec->insertPlainText(line + QStringLiteral("\r\n"));
+
+    QComboBox *const list = ui->CmbPort;
+    if (found.isEmpty()) {
+        list->clear();
+        list->addItem(QStringLiteral("----"));
+        list->setCurrentIndex(0);
+        return;
+    }
+
+    showFoundPorts(list, found, devices);
+}
+
+void frmSerial::BTNOpenCom_Click()
+{
+    timer1_->stop();
+
+    const QString entry = ui->CmbPort->currentText();
+    if (entry.isEmpty() || entry.startsWith(QLatin1Char('-'))) {
+        dialogs_.message(QStringLiteral("Нет доступных портов"));
+        timer1_->start(); // keep scanning: an adapter may be plugged in yet
+        return;
+    }
+    PortLayer::OpenFailure why;
+    if (!port_.OpenPort(entry, LineSettings, &why)) {
+        if (!why.text.isEmpty())
+            dialogs_.message(why.text, why.warning ? Dialogs::Icon::Warning : Dialogs::Icon::None);
+        dialogs_.message(entry + QStringLiteral(" Not available!"));
+        timer1_->start();
+        return;
+    }
+
+    SwitchTags();
+    tmrComm_->start();
+    ui->BTNOpenCom->setEnabled(false);
+}
+
+void frmSerial::BTNCloseCom_Click()
+{
+    tmrComm_->stop();
+    runner_->abort();
+    port_.ClosePort();
+
+    CloseAllTags();
+    ui->BTNOpenCom->setEnabled(true);
+
+    ui->CmbNet->clear();
+    ui->CmbNet->addItem(QStringLiteral("0"));
+    ui->CmbNet->setCurrentIndex(0);
+
+    const QString noData = QStringLiteral("Нет данных");
+    ui->sn->setText(QStringLiteral("0"));
+    ui->vv->setText(QStringLiteral("--------"));
+    ui->tek->setText(noData);
+    ui->temp->setText(noData);
+    ui->uroven->setText(noData);
+    ui->lo->setText(noData);
+    ui->hi->setText(noData);
+    ui->ne->setText(noData);
+    ui->ProgressBar1->setValue(0);
+    ui->MsgCom->clear();
+    ui->netdev->setText(QStringLiteral("Не определены"));
+
+    ui->Pic->setFillColor(Lamp::Closed);
+
+    timer1_->start();
+    port_.ClosePort();
+    port_.FlushPort();
+}
+
+void frmSerial::Form_Terminate()
+{
+    tmrComm_->stop();
+    BTNCloseCom_Click();
+    timer1_->stop();
+}

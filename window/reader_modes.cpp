@@ -1,0 +1,91 @@
+// Reader operating modes: the mode byte carries the mode code in bits 0..4
+// and the two bridge options in bits 6 ("Частотный выход") and 7 ("Мастер").
+#include "window/frmSerial.h"
+#include "protocol/commands.h"
+#include "protocol/frame.h"
+#include "ui_frmSerial.h"
+
+namespace {
+constexpr quint8 OptionMaster = 0x80;
+constexpr quint8 OptionFrequency = 0x40;
+constexpr quint8 ModeCodeMask = 0x1F;
+} // namespace
+
+std::vector<std::pair<QRadioButton *, quint8>> frmSerial::modeButtons() const
+{
+    // In the order the mode is read from them: the last one selected counts.
+    return {{ui->R485, 0}, {ui->R_a, 2}, {ui->R_f, 1}, {ui->R_p, 6}, {ui->R_p485, 16}};
+}
+
+void frmSerial::Set_mode_Click()
+{
+    quint8 mode = 0;
+    for (const auto &[button, code] : modeButtons()) {
+        if (button->isChecked())
+            mode = code;
+    }
+    // Hidden boxes count too: a received mode byte may leave one checked.
+    if (ui->iinv->isChecked())
+        mode |= OptionMaster;
+    if (ui->usredn->isChecked())
+        mode |= OptionFrequency;
+
+    const auto address = currentAddress();
+    if (!address)
+        return;
+    // Appended: two mode requests made within one tick go out together.
+    wrs += proto::buildRequest(*address, proto::code(proto::Command::Mode), QByteArray(1, char(mode)));
+    out_win(wrs);
+    mode_yes = 2;
+}
+
+void frmSerial::showModeOptions(bool visible)
+{
+    ui->iinv->setVisible(visible);
+    ui->invers->setVisible(visible);
+    ui->usredn->setVisible(visible);
+    ui->usred->setVisible(visible);
+    if (!visible) {
+        ui->iinv->setChecked(false);
+        ui->usredn->setChecked(false);
+    }
+}
+
+void frmSerial::R_a_Click()
+{
+    showModeOptions(false);
+}
+
+void frmSerial::R_f_Click()
+{
+    showModeOptions(false);
+}
+
+void frmSerial::R_p_Click()
+{
+    showModeOptions(false);
+}
+
+void frmSerial::R_p485_Click()
+{
+    showModeOptions(false);
+}
+
+void frmSerial::R485_Click()
+{
+    showModeOptions(true);
+}
+
+void frmSerial::Out_modes(quint8 nn)
+{
+    ui->iinv->setChecked(nn & OptionMaster);
+    // Selecting a button that was not selected runs its click handler (the
+    // show/hide rule) at this moment; see connectHandlers().
+    // No such mode: the buttons stay as they are.
+    for (const auto &[button, code] : modeButtons()) {
+        if (code == (nn & ModeCodeMask))
+            button->setChecked(true);
+    }
+    ui->usredn->setChecked(nn & OptionFrequency);
+    mode_yes = 0;
+}

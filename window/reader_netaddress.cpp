@@ -1,0 +1,62 @@
+// Moving a reader to another network address (0xFB) and setting its serial
+// number (0xF6).
+#include "window/frmSerial.h"
+#include "window/messages.h"
+#include "protocol/commands.h"
+#include "protocol/conversions.h"
+#include "protocol/frame.h"
+#include "widgets/dialogs.h"
+#include "ui_frmSerial.h"
+
+void frmSerial::net_Click()
+{
+    // The request goes to the reader the box was opened for.
+    const auto address = currentAddress();
+    const int index = CmbNetListIndex();
+    const QString answer = dialogs_.inputBox(QStringLiteral("Введите новый сетевой номер"),
+                                             QStringLiteral("Ввод сетевого номера"),
+                                             index >= 0 ? ui->CmbNet->itemText(index) : QString());
+    if (answer.isEmpty())
+        return;
+    if (!address)
+        return sayNoAddress();
+    const auto newAddress = proto::parseInteger(answer);
+    if (!newAddress || *newAddress < 0 || *newAddress > 200) {
+        dialogs_.message(QStringLiteral("Введите число в диапазоне 0....200"));
+        return;
+    }
+    // Appended to what is pending. The reader answers at its new address
+    // only afterwards, so the list of addresses is left for a new search.
+    wrs += proto::buildRequest(*address, proto::code(proto::Command::NetAddress), QByteArray(1, char(*newAddress)));
+    out_win(wrs);
+}
+
+void frmSerial::Command1_Click()
+{
+    wrs.clear();
+    const auto address = currentAddress();
+    const QString answer = dialogs_.inputBox(QStringLiteral("Введите серийный номер"),
+                                             QStringLiteral("Ввод серийного номера"),
+                                             QStringLiteral("0"));
+    if (answer.isEmpty())
+        return;
+    if (!address) {
+        sayNoAddress();
+        out_win(wrs);
+        return;
+    }
+    const auto serial = proto::parseInteger(answer);
+    if (!serial || *serial < 0 || *serial > 2000000) {
+        dialogs_.message(msg::range2000000());
+        return;
+    }
+    wrs = proto::buildRequest(*address, proto::code(proto::Command::ReaderSerial),
+                              proto::Long_to_string(quint32(*serial)));
+    out_win(wrs);
+}
+
+void frmSerial::Set_ident_Click()
+{
+    // The readers' command code for an identification number is not known:
+    // the button stays without effect rather than send a guess.
+}

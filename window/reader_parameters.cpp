@@ -1,0 +1,76 @@
+// Radio parameters (0xF4) and the additional parameter, the ID-zeroing
+// delay (write 0xF1, read 0xF7).
+#include "window/frmSerial.h"
+#include "window/messages.h"
+#include "protocol/commands.h"
+#include "protocol/conversions.h"
+#include "protocol/frame.h"
+#include "widgets/dialogs.h"
+#include "ui_frmSerial.h"
+
+namespace {
+
+// The number in `text` when it lies within from..to.
+std::optional<qint64> inRange(const QString &text, qint64 from, qint64 to)
+{
+    const auto v = proto::parseInteger(text);
+    if (!v || *v < from || *v > to)
+        return std::nullopt;
+    return v;
+}
+
+const QString Error = QStringLiteral("error");
+
+} // namespace
+
+void frmSerial::param_Click()
+{
+    wrs.clear();
+    // Checked in this order; only the first bad entry is reported.
+    const auto network = inRange(ui->num_net->text(), 1, 65000);
+    if (!network) {
+        dialogs_.message(Error);
+        return;
+    }
+    const auto channel = inRange(ui->n_kan->text(), 1, 255);
+    if (!channel) {
+        dialogs_.message(Error);
+        return;
+    }
+    const auto power = inRange(ui->ppow->text(), 3, 255);
+    if (!power) {
+        dialogs_.message(Error);
+        return;
+    }
+    const auto address = addressOrSay();
+    if (!address)
+        return;
+    QByteArray data = proto::bigEndian16(quint16(*network));
+    data.append(char(*channel));
+    data.append(char(*power));
+    wrs = proto::buildRequest(*address, proto::code(proto::Command::RadioParams), data);
+    ui->CmdBoxText->setText(proto::hexDump(wrs, QLatin1Char(' ')));
+}
+
+void frmSerial::Command2_Click()
+{
+    wrs.clear();
+    const auto delay = inRange(ui->Zad2->text(), 0, 6000);
+    if (!delay) {
+        dialogs_.message(Error);
+        return;
+    }
+    const auto address = addressOrSay();
+    if (!address)
+        return;
+    wrs = proto::buildRequest(*address, proto::code(proto::Command::Delay), proto::bigEndian16(quint16(*delay)));
+    ui->CmdBoxText->setText(proto::hexDump(wrs, QLatin1Char(' ')));
+}
+
+void frmSerial::RD_DP_Click()
+{
+    const auto address = addressOrSay();
+    if (!address)
+        return;
+    wrs = proto::buildRequest(*address, proto::code(proto::Command::DelayRead));
+}

@@ -1,0 +1,64 @@
+// Reader search (the broadcast network poll), the identification request
+// and the current address that every request goes to.
+#include "window/frmSerial.h"
+#include "window/messages.h"
+#include "protocol/commands.h"
+#include "protocol/frame.h"
+#include "ui_frmSerial.h"
+
+int frmSerial::CmbNetListIndex() const
+{
+    // The address box is editable: an entry counts as selected only while
+    // the text shown is that entry's text.
+    const QComboBox *const box = ui->CmbNet;
+    const int index = box->currentIndex();
+    if (index >= 0 && box->itemText(index) == box->currentText())
+        return index;
+    return box->findText(box->currentText(), Qt::MatchExactly);
+}
+
+std::optional<quint8> frmSerial::currentAddress() const
+{
+    const int index = CmbNetListIndex();
+    if (index < 0)
+        return std::nullopt;
+    return proto::addressFromText(ui->CmbNet->itemText(index));
+}
+
+std::optional<quint8> frmSerial::addressOrSay()
+{
+    const auto address = currentAddress();
+    if (!address)
+        sayNoAddress();
+    return address;
+}
+
+void frmSerial::sayNoAddress()
+{
+    dialogs_.message(msg::noAddress());
+}
+
+QByteArray frmSerial::form_zaprosa(const QByteArray &wdd, quint8 numcom) const
+{
+    const auto address = currentAddress();
+    return address ? proto::buildRequest(*address, numcom, wdd) : QByteArray();
+}
+
+void frmSerial::Opros_Click()
+{
+    // The poll goes to every device on the line, whatever address is selected.
+    wrs = proto::networkPollFrame();
+    out_win(wrs);
+    net_opr = -1;
+    mode_yes = 2;
+}
+
+QByteArray frmSerial::Zapros_ser_num() const
+{
+    return form_zaprosa(QByteArray(), proto::code(proto::Command::Identification));
+}
+
+void frmSerial::CmbNet_Change()
+{
+    wrs = Zapros_ser_num();
+}

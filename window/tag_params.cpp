@@ -1,0 +1,104 @@
+// Writing a tag's ID, delay, mode, power and period (0xE1). The tag is
+// addressed by the serial number the last tag poll reported.
+#include "window/frmSerial.h"
+#include "window/messages.h"
+#include "protocol/commands.h"
+#include "protocol/conversions.h"
+#include "protocol/frame.h"
+#include "widgets/dialogs.h"
+#include "ui_frmSerial.h"
+
+#include <limits>
+
+namespace {
+
+bool fitsInt32(const std::optional<qint64> &v)
+{
+    return v && *v >= std::numeric_limits<qint32>::min() && *v <= std::numeric_limits<qint32>::max();
+}
+
+// Digits only, after an optional "+", too many for any integer type: a
+// whole number, just a large one.
+bool isLargeWholeNumber(const QString &text)
+{
+    const QString t = text.trimmed();
+    const int start = t.startsWith(QLatin1Char('+')) ? 1 : 0;
+    if (t.size() == start)
+        return false;
+    for (int i = start; i < t.size(); ++i) {
+        if (t.at(i) < QLatin1Char('0') || t.at(i) > QLatin1Char('9'))
+            return false;
+    }
+    return true;
+}
+
+constexpr quint8 TagParamsLength = 0x0E; // data bytes after this one, checksum excluded
+
+} // namespace
+
+void frmSerial::SetModesMetki_Click()
+{
+    wrs.clear();
+
+    const auto address = currentAddress();
+    if (!address) {
+        sayNoAddress();
+        ui->CmdBoxText->setText(proto::hexDump(wrs, QLatin1Char(' ')));
+        return;
+    }
+
+    // Every refusal leaves nothing pending. The checks run in this order and
+    // only the first failing one is reported.
+    const auto refuse = [this](const QString &text) {
+        dialogs_.message(text);
+        wrs.clear();
+    };
+
+    const auto serial = proto::parseInteger(ui->SerNumMetki->text());
+    const auto mode = proto::parseInteger(ui->ModeMetki->text());
+    const auto delay = proto::parseInteger(ui->IntervalMetki->text());
+    const auto power = proto::parseInteger(ui->PowerMetki->text());
+    // Serial numbers are unsigned 32-bit: tags with the top bit set exist.
+    const bool serialFits = serial && *serial <= std::numeric_limits<quint32>::max()
+                            && *serial >= std::numeric_limits<qint32>::min();
+    // A delay too large for two bytes gets its own message further on, however
+    // many digits it has; here only a text that is no number fails.
+    const bool delayTooLarge = delay ? *delay > 65535 : isLargeWholeNumber(ui->IntervalMetki->text());
+    if (!serialFits || !fitsInt32(mode) || (!delay && !delayTooLarge) || !fitsInt32(power))
+        return refuse(msg::range2000000());
+    if (*mode > 255 || *serial < 0)
+        return refuse(msg::range2000000());
+
+    const proto::HexBytes id = proto::HexStr2Dig(ui->ID_Metki->text());
+    if (id.error != proto::HexError::None)
+        return refuse(msg::forHexError(id.error));
+
+    // The delay travels in two bytes: a larger value would reach the tag as
+    // another number than the one typed.
+    if (delayTooLarge)
+        return refuse(QStringLiteral("Введите число в диапазоне 0....65535"));
+    if (*delay < 0)
+        return refuse(msg::range2000000());
+    if (*mode < 0 || *power < 0 || *power > 255)
+        return refuse(msg::range2000000());
+    if (*power == 0)
+        return refuse(QStringLiteral("Значение мощности не может быть нулевым"));
+
+    const auto period = proto::parseInteger(ui->sleep_time->text());
+    if (!period || *period < -32768 || *period > 32767)
+        return refuse(msg::range2000000());
+    if (*period == 0)
+        return refuse(QStringLiteral("Значение периода не может быть нулевым"));
+    if (*period < 0)
+        return refuse(msg::range2000000());
+
+    QByteArray data(1, char(TagParamsLength));
+    data += proto::Long_to_string(quint32(*serial));
+    data += id.bytes;
+    data += proto::bigEndian16(quint16(*delay));
+    data.append(char(*mode));
+    data.append(char(*power));
+    data += proto::bigEndian16(quint16(*period));
+    wrs = proto::buildRequest(*address, proto::code(proto::Command::TagParams), data);
+    ui->CmdBoxText->setText(proto::hexDump(wrs, QLatin1Char(' ')));
+}

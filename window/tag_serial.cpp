@@ -1,0 +1,40 @@
+// Giving the tag last heard a new serial number (0xE2). The tag is addressed
+// by the ID the last tag reply reported.
+#include "window/frmSerial.h"
+#include "window/messages.h"
+#include "protocol/commands.h"
+#include "protocol/conversions.h"
+#include "protocol/frame.h"
+#include "widgets/dialogs.h"
+#include "ui_frmSerial.h"
+
+void frmSerial::InstSN_Click()
+{
+    wrs.clear();
+    const auto address = currentAddress();
+    const QString answer = dialogs_.inputBox(QStringLiteral("Введите серийный номер метки"),
+                                             QStringLiteral("Ввод серийного номера метки"),
+                                             QStringLiteral("0"));
+    if (answer.isEmpty())
+        return;
+
+    if (!address) {
+        sayNoAddress();
+        out_win(wrs);
+        return;
+    }
+    const proto::HexBytes id = proto::HexStr2Dig(ui->outID->text());
+    if (id.error != proto::HexError::None) {
+        dialogs_.message(msg::forHexError(id.error));
+        out_win(wrs);
+        return;
+    }
+    const auto serial = proto::parseInteger(answer);
+    if (!serial || *serial < 0 || *serial > 2000000) {
+        dialogs_.message(msg::range2000000());
+        return;
+    }
+    wrs = proto::buildRequest(*address, proto::code(proto::Command::TagSerial),
+                              id.bytes + proto::Long_to_string(quint32(*serial)));
+    out_win(wrs);
+}
