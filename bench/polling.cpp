@@ -200,7 +200,7 @@ int pollingMode(int argc, char **argv)
         }
         const std::int64_t cpu = threadCpuNs();
         ticks.push_back({Phase(wirePhase.load()), double(app.takeLongest()) / 1e6,
-                         double(cpu - lastCpu) / 1e3, w.no_data == 0});
+                         double(cpu - lastCpu) / 1e3, w.vars().no_data == 0});
         lastCpu = cpu;
 
         wirePhase = now;

@@ -1,5 +1,7 @@
 #include "exchange/cyclerunner.h"
 
+#include "exchange/statustexts.h"
+
 #include "protocol/crc8.h"
 #include "protocol/frame.h"
 #include "serial/portlayer.h"
@@ -63,14 +65,21 @@ void CycleRunner::pause()
 
 void CycleRunner::resume()
 {
+    // The box closes inside the handler that opened it: the waiting tick goes
+    // on from the event loop once that handler has returned, never inside it.
     if (pauses_ > 0 && --pauses_ == 0)
-        reconsider();
+        QMetaObject::invokeMethod(this, &CycleRunner::reconsider, Qt::QueuedConnection);
 }
 
 void CycleRunner::abort()
 {
     wait_.stop();
-    current_.reset();
+    if (current_) {
+        const TickStart start = current_->start;
+        current_.reset();
+        cycle_.abandon(start);
+        reportDropped();
+    }
     sentRequest_.clear();
     sentAtMs_ = -1;
 }
@@ -95,27 +104,51 @@ void CycleRunner::endRead()
         port_.FlushPort();
 
     report(reply, replyAtMs, outcome);
-    reportDropped();
     if (written) {
         sentRequest_ = t.start.request;
         sentAt_ = QDateTime::currentDateTime();
         sentAtMs_ = t.start.request.isEmpty() ? -1 : steadyMs();
     } else {
+        reportWriteFailed(t.start.request);
         sentRequest_.clear();
         sentAtMs_ = -1;
     }
+    reportDropped();
     emit finished(outcome);
+    // The verbs of the handlers that ran while this tick waited take effect
+    // only now, after its reply has been shown.
+    cycle_.settle();
+    reportDropped();
 }
 
 void CycleRunner::reportDropped()
 {
-    for (const QByteArray &request : cycle_.v.wrs.takeDropped()) {
+    for (const ExchangeCycle::Dropped &d : cycle_.takeDropped()) {
         ExchangeRecord record;
         record.sentAt = QDateTime::currentDateTime();
-        record.request = request;
+        record.request = d.request;
         record.sent = false;
+        switch (d.why) {
+        case ExchangeCycle::Dropped::Why::Replaced:
+            break;
+        case ExchangeCycle::Dropped::Why::PortLost:
+            record.meaning = status::notSentPortLost();
+            break;
+        case ExchangeCycle::Dropped::Why::PortClosed:
+            record.meaning = status::notSentPortClosed();
+            break;
+        }
         emit exchanged(record);
     }
+}
+
+void CycleRunner::reportWriteFailed(const QByteArray &request)
+{
+    ExchangeRecord record;
+    record.sentAt = QDateTime::currentDateTime();
+    record.request = request;
+    record.meaning = status::writeError();
+    emit exchanged(record);
 }
 
 void CycleRunner::report(const QByteArray &reply, qint64 replyAtMs, const TickOutcome &outcome)
@@ -131,10 +164,10 @@ void CycleRunner::report(const QByteArray &reply, qint64 replyAtMs, const TickOu
         record.checksum = proto::crc8(reply, int(reply.size()) - 1) == quint8(reply.back())
                               ? ExchangeRecord::Checksum::Right
                               : ExchangeRecord::Checksum::Wrong;
-    if (outcome.writeFailed)
-        record.meaning = QStringLiteral("Ошибка записи в порт");
-    else if (reply.isEmpty())
-        record.meaning = QStringLiteral("нет ответа");
+    if (reply.isEmpty())
+        record.meaning = status::noReply();
+    else if (outcome.writeFailed)
+        record.meaning = status::replyNotShown();
     else if (outcome.replyStatus && outcome.status)
         record.meaning = *outcome.status;
     else

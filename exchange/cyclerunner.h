@@ -38,7 +38,8 @@ public:
     void resume();
     bool paused() const { return pauses_ > 0; }
 
-    // The port closed: a tick in progress ends without writing or showing.
+    // The port closed: a tick in progress ends without writing or showing;
+    // its request is logged as not sent.
     void abort();
     // Ends the read of the tick in progress at once, as if its time-out had
     // passed (tests on a fake port, whose silence would otherwise last 256 ms).
@@ -63,8 +64,10 @@ private:
     void reconsider();
     void endRead();
     void report(const QByteArray &reply, qint64 replyAtMs, const TickOutcome &outcome);
-    // Rows for the requests that were replaced before they went out.
+    // Rows for the requests that never went out.
     void reportDropped();
+    // The row of the request whose write failed.
+    void reportWriteFailed(const QByteArray &request);
 
     ExchangeCycle &cycle_;
     PortLayer &port_;

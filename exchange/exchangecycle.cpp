@@ -1,5 +1,7 @@
 #include "exchange/exchangecycle.h"
 
+#include "exchange/statustexts.h"
+
 #include "protocol/commands.h"
 #include "protocol/conversions.h"
 #include "protocol/crc8.h"
@@ -12,44 +14,199 @@ QByteArray requestTo(const std::optional<quint8> &address, quint8 command, const
     return address ? proto::buildRequest(*address, command, data) : QByteArray();
 }
 
+// --- Verbs ------------------------------------------------------------------
+
+void ExchangeCycle::queueRequest(const QByteArray &request, Then then)
+{
+    issue({VerbKind::Queue, request, std::move(then)});
+}
+
+void ExchangeCycle::appendRequest(const QByteArray &request, Then then)
+{
+    issue({VerbKind::Append, request, std::move(then)});
+}
+
+void ExchangeCycle::dropRequest(Then then)
+{
+    issue({VerbKind::Drop, {}, std::move(then)});
+}
+
+void ExchangeCycle::startSearch(Then then)
+{
+    issue({VerbKind::Search, proto::networkPollFrame(), std::move(then)});
+}
+
+void ExchangeCycle::awaitTagRead(const QByteArray &request, Then then)
+{
+    issue({VerbKind::AwaitTagRead, request, std::move(then)});
+}
+
+void ExchangeCycle::requestReload()
+{
+    issue({VerbKind::Reload, {}, {}});
+}
+
+void ExchangeCycle::whenSettled(Then then)
+{
+    issue({VerbKind::Show, {}, std::move(then)});
+}
+
+void ExchangeCycle::issue(Verb verb)
+{
+    if (lost_) {
+        // Built for a port that is gone: it never reaches the line.
+        noteDropped(verb.request, Dropped::Why::PortLost);
+        return;
+    }
+    if (inTick_) {
+        deferred_.push_back(std::move(verb));
+        return;
+    }
+    apply(verb);
+}
+
+void ExchangeCycle::apply(const Verb &verb)
+{
+    switch (verb.kind) {
+    case VerbKind::Queue:
+        v_.wrs = verb.request;
+        break;
+    case VerbKind::Append:
+        v_.wrs += verb.request;
+        break;
+    case VerbKind::Drop:
+        v_.wrs.clear();
+        break;
+    case VerbKind::Search:
+        // The poll goes to every device on the line, whatever address is
+        // selected; the reader found first is loaded afresh.
+        v_.wrs = verb.request;
+        v_.net_opr = -1;
+        v_.mode_yes = 2;
+        break;
+    case VerbKind::AwaitTagRead:
+        v_.wrs = verb.request;
+        if (!verb.request.isEmpty())
+            v_.tag_read = 1;
+        break;
+    case VerbKind::Reload:
+        v_.mode_yes = 2;
+        break;
+    case VerbKind::Show:
+        break;
+    }
+    if (verb.then)
+        verb.then(v_.wrs);
+}
+
+void ExchangeCycle::applyDeferred()
+{
+    inTick_ = false;
+    std::vector<Verb> verbs;
+    verbs.swap(deferred_);
+    for (const Verb &verb : verbs)
+        apply(verb);
+}
+
+void ExchangeCycle::dropDeferred()
+{
+    for (const Verb &verb : deferred_)
+        noteDropped(verb.request, Dropped::Why::PortLost);
+    deferred_.clear();
+}
+
+void ExchangeCycle::noteDropped(const QByteArray &request, Dropped::Why why)
+{
+    // Bounded like the replaced ones: between two ticks an operator cannot
+    // issue more than this.
+    constexpr std::size_t MaxDropped = 64;
+    if (!request.isEmpty() && dropped_.size() < MaxDropped)
+        dropped_.push_back({request, why});
+}
+
+std::vector<ExchangeCycle::Dropped> ExchangeCycle::takeDropped()
+{
+    std::vector<Dropped> out;
+    for (const QByteArray &request : v_.wrs.takeDropped())
+        out.push_back({request, Dropped::Why::Replaced});
+    for (Dropped &d : dropped_)
+        out.push_back(std::move(d));
+    dropped_.clear();
+    return out;
+}
+
+void ExchangeCycle::reset()
+{
+    v_.mode_yes = 2;
+    v_.net_opr = 0;
+    v_.CointWrs = 0;
+    v_.tag_read = 0;
+}
+
+void ExchangeCycle::lineLost()
+{
+    noteDropped(v_.wrs.take(), Dropped::Why::PortLost);
+    dropDeferred();
+    lost_ = true;
+}
+
+void ExchangeCycle::portOpened()
+{
+    lost_ = false;
+}
+
+void ExchangeCycle::settle()
+{
+    applyDeferred();
+}
+
+void ExchangeCycle::abandon(const TickStart &start)
+{
+    noteDropped(start.request, lost_ ? Dropped::Why::PortLost : Dropped::Why::PortClosed);
+    applyDeferred();
+}
+
+// --- The tick ---------------------------------------------------------------
+
 TickStart ExchangeCycle::begin(const Selection &s)
 {
     TickStart start;
 
     // Another address selected: identify the device there first, and load
     // its own settings into the window rather than keep the last reader's.
-    if (s.address && *s.address != v.last_net) {
-        v.wrs = requestTo(s.address, proto::code(Command::Identification));
-        v.last_net = *s.address;
-        v.mode_yes = 2;
+    if (s.address && *s.address != v_.last_net) {
+        v_.wrs = requestTo(s.address, proto::code(Command::Identification));
+        v_.last_net = *s.address;
+        v_.mode_yes = 2;
         start.addressChanged = true;
     }
 
     // Nothing pending: poll the device of the open page.
-    if (v.wrs.isEmpty() && s.listIndex >= 0) {
+    if (v_.wrs.isEmpty() && s.listIndex >= 0) {
         switch (s.page) {
         case Page::Tag:
-            v.wrs = requestTo(s.address, proto::code(Command::TagPoll),
+            v_.wrs = requestTo(s.address, proto::code(Command::TagPoll),
                               proto::Long_to_string(proto::TagPollNumber));
             break;
         case Page::Reader:
-            v.wrs = requestTo(s.address, proto::code(Command::ReaderData));
+            v_.wrs = requestTo(s.address, proto::code(Command::ReaderData));
             break;
         case Page::Bridge:
-            if (v.CointWrs == 1) {
-                v.wrs = requestTo(s.address, proto::code(Command::SlaveRs485));
-                v.CointWrs = 0;
+            if (v_.CointWrs == 1) {
+                v_.wrs = requestTo(s.address, proto::code(Command::SlaveRs485));
+                v_.CointWrs = 0;
             } else {
-                v.wrs = requestTo(s.address, proto::code(Command::SlaveData));
-                v.CointWrs = 1;
+                v_.wrs = requestTo(s.address, proto::code(Command::SlaveData));
+                v_.CointWrs = 1;
             }
             break;
         }
-        if (s.page != Page::Tag && !v.wrs.isEmpty())
-            start.pollChecksum = quint8(v.wrs.back());
+        if (s.page != Page::Tag && !v_.wrs.isEmpty())
+            start.pollChecksum = quint8(v_.wrs.back());
     }
 
-    start.request = v.wrs.take();
+    start.request = v_.wrs.take();
+    inTick_ = true;
     return start;
 }
 
@@ -64,27 +221,27 @@ TickOutcome ExchangeCycle::finish(const TickStart &start, bool written, const QB
 {
     TickOutcome out;
     if (!written) {
-        // The reply is dropped with the port; nothing pending survives it.
+        // The reply is dropped with the port; nothing built for it survives.
         out.writeFailed = true;
-        v.wrs.clear();
+        lineLost();
         return out;
     }
     out.lamp = LampAction::Blink;
 
     if (reply.isEmpty()) {
         // Silence: keep the status that was showing, say what is missing.
-        if (v.no_data == 0)
-            v.last_msg = s.status;
-        v.no_data = -1;
+        if (v_.no_data == 0)
+            v_.last_msg = s.status;
+        v_.no_data = -1;
         switch (s.page) {
         case Page::Reader:
-            out.status = QStringLiteral("Нет данных со считывателя с номером ") + s.addressText;
+            out.status = status::noReader(s.addressText);
             break;
         case Page::Tag:
-            out.status = QStringLiteral("Нет связи с меткой ");
+            out.status = status::noTag();
             break;
         case Page::Bridge:
-            out.status = QStringLiteral("Нет связи с удаленным считывателем");
+            out.status = status::noBridge();
             break;
         }
         return out;
@@ -93,9 +250,9 @@ TickOutcome ExchangeCycle::finish(const TickStart &start, bool written, const QB
     out.reply = reply;
     // A status saved during silence comes back first, so that the reply's
     // own message can overwrite it.
-    if (v.no_data) {
-        out.status = v.last_msg;
-        v.no_data = 0;
+    if (v_.no_data) {
+        out.status = v_.last_msg;
+        v_.no_data = 0;
     }
     const int n = int(reply.size());
     if (n < 50) {
@@ -109,17 +266,17 @@ TickOutcome ExchangeCycle::finish(const TickStart &start, bool written, const QB
         dispatch(reply, out);
     } else {
         // Not a frame: the answer to a reader search, one byte per reader.
-        if (v.net_opr) {
+        if (v_.net_opr) {
             if (auto addresses = proto::decodeNetworkPoll(reply)) {
                 if (!addresses->isEmpty()) {
-                    v.wrs = requestTo(addresses->first(), proto::code(Command::Identification));
+                    v_.wrs = requestTo(addresses->first(), proto::code(Command::Identification));
                     out.dump = proto::hexDump(reply, QLatin1Char(' '));
-                    setStatus(out, QStringLiteral("Произошел опрос сети."));
+                    setStatus(out, status::searchDone());
                     out.decoded = reply::NetworkPoll{*addresses};
                 }
             }
         }
-        v.net_opr = 0;
+        v_.net_opr = 0;
     }
     out.lamp = LampAction::Red;
     return out;
@@ -139,13 +296,13 @@ void ExchangeCycle::dispatch(const QByteArray &r, TickOutcome &out)
                 // The latch lets the operator's choices stand: the reader's
                 // mode and radio parameters are loaded once, from the second
                 // long reply after a search, a mode setting or another address.
-                if (v.mode_yes == 1) {
+                if (v_.mode_yes == 1) {
                     shown.loadSettings = true;
-                    v.mode_yes = 0;
+                    v_.mode_yes = 0;
                 }
-                if (v.mode_yes == 2) {
-                    v.mode_yes = 1;
-                    setStatus(out, QStringLiteral("Приняты данные"));
+                if (v_.mode_yes == 2) {
+                    v_.mode_yes = 1;
+                    setStatus(out, status::readerDataReceived());
                 }
             }
             out.decoded = shown;
@@ -153,16 +310,16 @@ void ExchangeCycle::dispatch(const QByteArray &r, TickOutcome &out)
         return;
     case Command::TagPoll:
         if (auto t = proto::decodeTagPoll(r)) {
-            setStatus(out, QStringLiteral("Был ПИНГ."));
+            setStatus(out, status::forReply(c));
             // After a parameter read the ID box takes the tag's ID once.
-            out.decoded = reply::TagPoll{*t, v.tag_read == 1};
-            if (v.tag_read == 1)
-                v.tag_read = 0;
+            out.decoded = reply::TagPoll{*t, v_.tag_read == 1};
+            if (v_.tag_read == 1)
+                v_.tag_read = 0;
         }
         return;
     case Command::TagData:
         if (auto t = proto::decodeTagData(r)) {
-            setStatus(out, QStringLiteral("Считаны данные."));
+            setStatus(out, status::forReply(c));
             out.decoded = *t;
         }
         return;
@@ -172,32 +329,34 @@ void ExchangeCycle::dispatch(const QByteArray &r, TickOutcome &out)
         return;
     case Command::SlaveData:
         if (auto s = proto::decodeSlaveData(r)) {
-            setStatus(out, QStringLiteral("Приняты данные моста"));
+            setStatus(out, status::forReply(c));
             out.decoded = *s;
         }
         return;
     case Command::SlaveRs485:
         if (auto word = proto::decodeSlaveRs485(r)) {
-            setStatus(out, QStringLiteral("Приняты данные моста"));
+            setStatus(out, status::forReply(c));
             out.decoded = reply::SlaveRs485{*word};
         }
         return;
     case Command::Delay:
     case Command::DelayRead: // some readers answer the read with its own code
         if (auto delay = proto::decodeAdditionalParams(r)) {
-            setStatus(out, QStringLiteral("Приняты доп. параметры считывателя"));
+            setStatus(out, status::forReply(c));
             out.decoded = reply::AdditionalParams{*delay};
         }
         return;
     case Command::Mode:
-        // The mode byte now in force.
+        // The mode byte now in force is shown, and the settings are not
+        // loaded again over it.
         out.decoded = reply::ModeSet{quint8(r.at(3))};
+        v_.mode_yes = 0;
         break;
     default:
         break;
     }
     // Confirmations show their text; codes outside the table are only dumped.
-    const QString confirmation = proto::confirmationText(c);
+    const QString confirmation = status::forReply(c);
     if (!confirmation.isEmpty())
         setStatus(out, confirmation);
 }

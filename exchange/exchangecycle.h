@@ -10,12 +10,16 @@
 #include <QString>
 #include <QVector>
 
+#include <functional>
 #include <optional>
 #include <variant>
+#include <vector>
 
 enum class Page { Reader = 0, Tag = 1, Bridge = 2 };
 
-// The variables the command handlers share with the cycle.
+// The cycle's variables, under the names the readers' service tools have
+// always used. The engine alone writes them (exchangecycle.cpp); handlers
+// change them only through the engine's verbs.
 struct CycleVars {
     PendingRequest wrs;    // the pending request; empty = nothing pending
     qint16 net_opr = 0;    // -1 while a reader search waits for its answer
@@ -71,24 +75,100 @@ struct TickOutcome {
     reply::Any decoded;
 };
 
+// The engine. A tick is one piece: begin() (address change, automatic poll),
+// the read, the write, finish() (what the reply shows), settle(). Handlers
+// act through the verbs below; a verb issued while a tick is in progress
+// takes effect when that tick settles, after its reply has been shown, in
+// the order the verbs were issued. The program thus behaves as if every
+// handler had run between two whole ticks, however long a tick waits for
+// the line.
 class ExchangeCycle
 {
 public:
-    CycleVars v;
+    // Shown once a verb has taken effect: the pending request as it then stands.
+    using Then = std::function<void(const QByteArray &pending)>;
 
-    // Address change and automatic poll. The request leaves `wrs`: a handler
-    // that runs before the tick is over queues for the next tick, as if the
-    // whole tick had run at this instant.
+    const CycleVars &vars() const { return v_; }
+
+    // --- Verbs of the command handlers -----------------------------------
+    // The newest request replaces what is pending.
+    void queueRequest(const QByteArray &request, Then then = {});
+    // Appended to what is pending: both go out together.
+    void appendRequest(const QByteArray &request, Then then = {});
+    // Nothing pending any more.
+    void dropRequest(Then then = {});
+    // The reader search: the broadcast poll, whose answer is a list of
+    // addresses; the first reader found is then identified and its settings
+    // loaded.
+    void startSearch(Then then = {});
+    // A tag parameter read: the next tag poll reply puts the tag's ID into
+    // the ID box. Nothing is awaited when `request` is empty.
+    void awaitTagRead(const QByteArray &request, Then then = {});
+    // The reader's mode and radio parameters are loaded again from the
+    // second long reader data reply from now on.
+    void requestReload();
+    // Runs `then` once every verb issued before has taken effect.
+    void whenSettled(Then then);
+
+    // --- The connection ------------------------------------------------
+    // Start values, as the window has them when it loads.
+    void reset();
+    // The port is gone: the pending request and every verb not yet in
+    // effect are dropped, and verbs are refused until a port opens again,
+    // so nothing built for the lost port goes out on another.
+    void lineLost();
+    void portOpened();
+    bool lost() const { return lost_; }
+
+    // --- The tick -------------------------------------------------------
+    // Steps 1 and 2. The request leaves `wrs`.
     TickStart begin(const Selection &s);
-
-    // Once the read is over and the tick's request written (`written` false:
-    // the port refused it).
+    // Once the read is over and the tick's request written (`written`
+    // false: the port refused it, which drops everything as lineLost() does).
     TickOutcome finish(const TickStart &start, bool written, const QByteArray &reply,
                        const Selection &s);
+    // After the window has shown the outcome: the tick is over, and the verbs
+    // issued meanwhile take effect.
+    void settle();
+    // The port was closed while a tick waited for its read: the tick's request
+    // never goes out, the verbs issued meanwhile take effect.
+    void abandon(const TickStart &start);
+    bool inTick() const { return inTick_; }
+
+    // A request that never reached the line, and why.
+    struct Dropped {
+        enum class Why { Replaced, PortLost, PortClosed };
+        QByteArray request;
+        Why why = Why::Replaced;
+    };
+    // The requests dropped since the last call (the exchange log shows them
+    // as not sent).
+    std::vector<Dropped> takeDropped();
+
+    // Puts the cycle into a given state: test and fuzzing set-ups only.
+    void restore(const CycleVars &vars) { v_ = vars; }
 
 private:
+    enum class VerbKind { Queue, Append, Drop, Search, AwaitTagRead, Reload, Show };
+    struct Verb {
+        VerbKind kind;
+        QByteArray request;
+        Then then;
+    };
+    void issue(Verb verb);
+    void apply(const Verb &verb);
+    void applyDeferred();
+    void dropDeferred();
+    void noteDropped(const QByteArray &request, Dropped::Why why);
+
     void dispatch(const QByteArray &r, TickOutcome &out);
     void setStatus(TickOutcome &out, const QString &text) const;
+
+    CycleVars v_;
+    bool inTick_ = false;
+    bool lost_ = false;
+    std::vector<Verb> deferred_;
+    std::vector<Dropped> dropped_; // other than replaced ones, which `wrs` keeps
 };
 
 // The request of command `command` to `address` with no data, or empty when

@@ -14,7 +14,8 @@ struct ExchangeRecord {
     Checksum checksum = Checksum::None;
     QString meaning;         // the status the reply produced, or what it was
     int roundTripMs = -1;    // from the end of the write to the arrival of the reply's last byte
-    bool sent = true;        // false: a newer request replaced this one before it reached the line
+    bool sent = true;        // false: the request never reached the line (a newer one replaced
+                             // it, or its port went away or was closed first: `meaning` says so)
 };
 
 Q_DECLARE_METATYPE(ExchangeRecord)

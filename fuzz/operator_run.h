@@ -109,22 +109,24 @@ public:
 
         frmSerial &w = *window_.w;
         FakePort &port = window_.port;
-        w.wrs.clear();
-        w.tag_read = 0;
-        w.last_net = 5;
+        CycleVars start = w.vars();
+        start.wrs.clear();
+        start.tag_read = 0;
+        start.last_net = 5;
+        w.cycle().restore(start);
         window_.forgetBoxes();
         window_.dialogs.standingInput.reset();
         window_.dialogs.standingYesNo = in.yes;
         setAddressBox(in);
         if (in.typed)
             w.CmbNet_Change(); // as the typing itself would
-        Outcome outcome = expectRequests("the address box left a malformed request", w.wrs);
+        Outcome outcome = expectRequests("the address box left a malformed request", w.vars().wrs);
         if (in.pending)
-            w.wrs += proto::buildRequest(5, 0xF2, QByteArray(1, '\x02'));
+            w.cycle().appendRequest(proto::buildRequest(5, 0xF2, QByteArray(1, '\x02')));
 
         if (!outcome) {
             click(in);
-            outcome = expectRequests("a handler left a malformed request", w.wrs);
+            outcome = expectRequests("a handler left a malformed request", w.vars().wrs);
         }
 
         if (!outcome && in.tick) {
@@ -136,8 +138,8 @@ public:
                 if (!outcome)
                     outcome = expectRequests("the tick after a handler wrote a malformed request", sent);
             }
-            if (!outcome && !w.wrs.isEmpty())
-                outcome = Violation{"the tick left its request pending", w.wrs};
+            if (!outcome && !w.vars().wrs.isEmpty())
+                outcome = Violation{"the tick left its request pending", w.vars().wrs};
         }
         settle();
         return outcome;

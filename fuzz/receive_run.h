@@ -43,7 +43,7 @@ public:
             port.written.clear();
             // Left pending by the tick: the identification after a reader search.
             if (!outcome)
-                outcome = expectRequests("a tick left a malformed request pending", w.wrs);
+                outcome = expectRequests("a tick left a malformed request pending", w.vars().wrs);
             if (outcome || !port.open)
                 break; // a write failed and closed the port: no more ticks
         }
@@ -97,15 +97,17 @@ private:
             break;
         }
 
-        w.wrs.clear();
-        w.net_opr = s.netOpr ? -1 : 0;
-        w.mode_yes = quint8(s.modeYes);
-        w.tag_read = s.tagRead ? 1 : 0;
-        w.no_data = s.noData ? -1 : 0;
-        w.last_msg.clear();
-        w.CointWrs = s.bridgeToggle ? 1 : 0;
+        CycleVars v = w.vars();
+        v.wrs.clear();
+        v.net_opr = s.netOpr ? -1 : 0;
+        v.mode_yes = quint8(s.modeYes);
+        v.tag_read = s.tagRead ? 1 : 0;
+        v.no_data = s.noData ? -1 : 0;
+        v.last_msg.clear();
+        v.CointWrs = s.bridgeToggle ? 1 : 0;
         const auto address = w.currentAddress();
-        w.last_net = s.identified && address ? *address : quint8(address ? *address + 1 : 0);
+        v.last_net = s.identified && address ? *address : quint8(address ? *address + 1 : 0);
+        w.cycle().restore(v);
 
         port.written.clear();
         port.replies.clear();

@@ -1,8 +1,8 @@
 #pragma once
-// Every command code of the line in one table: how long its request is, what
-// its reply is called in the exchange log, and the status text its reply
-// confirms with. The exchange cycle, the log, the request parser of the
-// simulated line and the request-length checks all read it from here.
+// Every command code of the line in one table: how long its request is and
+// what its reply is called in the exchange log. The log, the request parser
+// of the simulated line and the request-length checks read it from here; the
+// status texts a reply shows are the exchange cycle's (exchange/statustexts.h).
 #include <QString>
 
 namespace proto {
@@ -44,9 +44,6 @@ struct CommandInfo {
     int requestLength;
     // What a reply with this code is, in the technician's words (UTF-8).
     const char *replyName;
-    // The status text a reply with this code shows, or null when the reply
-    // carries data (or nothing is shown).
-    const char *confirmation;
 };
 
 // The row of `code`, or null for a code no device on the line knows.
@@ -56,8 +53,5 @@ const CommandInfo *commandInfo(quint8 code);
 // 0 for a code no request of the program carries. The reader search
 // (31 FF DC) has no command byte and is not covered.
 int requestLength(quint8 command);
-
-// The confirmation a reply with this code shows, or an empty string.
-QString confirmationText(quint8 code);
 
 } // namespace proto

@@ -44,9 +44,9 @@ protected:
                 receptions << r.reply;
         });
         searchAndIdentify();
-        for (int i = 0; i < 6 && w->mode_yes != 0; ++i)
+        for (int i = 0; i < 6 && w->vars().mode_yes != 0; ++i)
             tick();
-        ASSERT_EQ(w->mode_yes, 0);
+        ASSERT_EQ(w->vars().mode_yes, 0);
         ASSERT_EQ(text("sn"), "1000123");
     }
 
@@ -117,7 +117,7 @@ TEST_F(FaultLine, UnpluggedAdapterClosesThePortAndReplugOpensItAgain)
     EXPECT_EQ(text("sn"), "0");
     EXPECT_EQ(text("vv"), "--------");
     EXPECT_EQ(status(), "");
-    EXPECT_TRUE(w->wrs.isEmpty());
+    EXPECT_TRUE(w->vars().wrs.isEmpty());
 
     // A scan while the adapter is away.
     w->Timer1_Timer();
@@ -189,7 +189,7 @@ TEST_P(SplitReplies, CutPartsChangeNothingAndTheDisplayRecovers)
     for (int i = 1; i < receptions.size(); ++i)
         EXPECT_NE(quint8(receptions.at(i).at(0)), 0x3E) << "reception " << i;
     EXPECT_EQ(rewritten(c.shown), QStringList());
-    EXPECT_EQ(w->net_opr, 0);
+    EXPECT_EQ(w->vars().net_opr, 0);
     EXPECT_EQ(addresses(), (QStringList{"5", "7"}));
     EXPECT_EQ(ctl<QComboBox>("CmbNet")->currentText(), c.address);
 
@@ -239,7 +239,7 @@ TEST_P(NoisyLine, NoisyRepliesChangeNothingUnlessASearchRuns)
     for (const QByteArray &r : receptions)
         EXPECT_TRUE(r.startsWith(c.noise));
     EXPECT_EQ(rewritten(ReaderLabels), QStringList());
-    EXPECT_EQ(w->net_opr, 0);
+    EXPECT_EQ(w->vars().net_opr, 0);
     EXPECT_EQ(addresses(), (QStringList{"5", "7"}));
 
     // During a search the noise is read as addresses like the answers are.
@@ -251,7 +251,7 @@ TEST_P(NoisyLine, NoisyRepliesChangeNothingUnlessASearchRuns)
     tick(); // the broadcast goes out
     tick(); // its answer, noise first
     EXPECT_EQ(addresses(), c.searchAnswer);
-    EXPECT_EQ(w->net_opr, 0);
+    EXPECT_EQ(w->vars().net_opr, 0);
     EXPECT_EQ(status(), "Произошел опрос сети.");
     EXPECT_TRUE(dialogs.messages.isEmpty());
 }
@@ -317,7 +317,7 @@ TEST_P(Flood, FirstReadTakes255TheRestComesNext)
         << received().toStdString();
 
     EXPECT_EQ(rewritten(ReaderLabels), QStringList());
-    EXPECT_EQ(w->net_opr, 0);
+    EXPECT_EQ(w->vars().net_opr, 0);
     EXPECT_EQ(addresses(), (QStringList{"5", "7"})) << "a flood is no list of addresses";
     EXPECT_TRUE(dialogs.messages.isEmpty());
 }
@@ -366,7 +366,7 @@ TEST_P(ForeignReply, IsTakenByItsOwnCode)
         EXPECT_EQ(text(e.first), e.second) << e.first.toStdString();
     // The cycle goes on polling the selected reader.
     EXPECT_EQ(sim.line().requests(), QVector<QByteArray>{proto::buildRequest(5, 0xF0)});
-    EXPECT_EQ(w->net_opr, 0);
+    EXPECT_EQ(w->vars().net_opr, 0);
     EXPECT_TRUE(dialogs.messages.isEmpty());
 }
 
@@ -459,9 +459,9 @@ TEST_F(FaultLine, LongSilenceShowsNoDataAndTheFirstReplyRestoresTheStatus)
     for (int i = 0; i < 100; ++i) {
         tick();
         ASSERT_EQ(status(), "Нет данных со считывателя с номером 5") << "silent tick " << i;
-        ASSERT_EQ(w->no_data, -1);
+        ASSERT_EQ(w->vars().no_data, -1);
     }
-    EXPECT_EQ(w->last_msg, saved);
+    EXPECT_EQ(w->vars().last_msg, saved);
 
     // A reply without a message of its own: the saved status comes back.
     sim.line().setSilent(false);
@@ -469,7 +469,7 @@ TEST_F(FaultLine, LongSilenceShowsNoDataAndTheFirstReplyRestoresTheStatus)
     EXPECT_EQ(status(), "Нет данных со считывателя с номером 5");
     tick();
     EXPECT_EQ(status(), saved);
-    EXPECT_EQ(w->no_data, 0);
+    EXPECT_EQ(w->vars().no_data, 0);
     EXPECT_EQ(text("tek"), "15000");
 
     // A reply with its own message after a short silence overwrites it.
@@ -478,12 +478,12 @@ TEST_F(FaultLine, LongSilenceShowsNoDataAndTheFirstReplyRestoresTheStatus)
     EXPECT_EQ(status(), "Нет данных со считывателя с номером 5");
     dialogs.yesNoAnswers.push_back(true);
     w->low_Click();
-    ASSERT_EQ(w->wrs, proto::buildRequest(5, 0xFA));
+    ASSERT_EQ(w->vars().wrs, proto::buildRequest(5, 0xFA));
     sim.line().setSilent(false);
     tick(); // nothing for the last poll; the calibration goes out
     tick();
     EXPECT_EQ(status(), " Установлен нижний уровень.");
-    EXPECT_EQ(w->no_data, 0);
+    EXPECT_EQ(w->vars().no_data, 0);
     EXPECT_EQ(sim.line().reader(5)->empty, 512u); // the level it stood at
     EXPECT_TRUE(dialogs.messages.isEmpty());
 }

@@ -64,7 +64,7 @@ TEST_F(ThreeReaders, ModeWithBothOptionsRoundTrips)
     ctl<QCheckBox>("iinv")->setChecked(true);
     ctl<QCheckBox>("usredn")->setChecked(true);
     w->Set_mode_Click();
-    EXPECT_EQ(w->wrs, proto::buildRequest(5, 0xF2, QByteArray(1, char(0xC0))));
+    EXPECT_EQ(w->vars().wrs, proto::buildRequest(5, 0xF2, QByteArray(1, char(0xC0))));
     tick();
     tick();
     EXPECT_EQ(sim.line().reader(5)->mode, 0xC0);
@@ -83,7 +83,7 @@ TEST_F(ThreeReaders, SilentLineShowsTheNoDataMessageThenRecovers)
     sim.line().setSilent(false);
     ticks(2);
     EXPECT_NE(text("MsgCom"), "Нет данных со считывателя с номером 5");
-    EXPECT_EQ(w->no_data, 0);
+    EXPECT_EQ(w->vars().no_data, 0);
 }
 
 TEST_F(ThreeReaders, UnpluggedAdapterClosesThePortWithoutACrash)

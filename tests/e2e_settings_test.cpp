@@ -21,9 +21,9 @@ protected:
         searchAndIdentify();
         // Let the one-time load of mode and radio parameters pass first, so
         // that it cannot overwrite what a test types.
-        for (int i = 0; i < 6 && w->mode_yes != 0; ++i)
+        for (int i = 0; i < 6 && w->vars().mode_yes != 0; ++i)
             tick();
-        ASSERT_EQ(w->mode_yes, 0);
+        ASSERT_EQ(w->vars().mode_yes, 0);
     }
 
     QString label(const char *name) const { return ctl<QLabel>(name)->text(); }
@@ -95,7 +95,7 @@ TEST_F(SettingsLine, MovedReaderAnswersOnlyAtItsNewAddress)
 {
     dialogs.inputAnswers = {"9"};
     w->net_Click();
-    EXPECT_EQ(w->wrs, proto::buildRequest(5, 0xFB, QByteArray(1, char(9))));
+    EXPECT_EQ(w->vars().wrs, proto::buildRequest(5, 0xFB, QByteArray(1, char(9))));
     tick();
     tick(); // confirmed from the old address
     EXPECT_EQ(label("MsgCom"), " Установлен сетевой номер.");
@@ -132,9 +132,9 @@ TEST_F(SettingsLine, PickingAnotherReaderLoadsItsOwnSettingsBeforeAnyCanBeWritte
     EXPECT_EQ(edit("n_kan")->text(), "0");
     w->param_Click();
     EXPECT_EQ(dialogs.messages, QStringList{"error"});
-    EXPECT_TRUE(w->wrs.isEmpty());
+    EXPECT_TRUE(w->vars().wrs.isEmpty());
 
-    for (int i = 0; i < 6 && w->mode_yes != 0; ++i)
+    for (int i = 0; i < 6 && w->vars().mode_yes != 0; ++i)
         tick();
     EXPECT_EQ(edit("n_kan")->text(), "7");
     EXPECT_EQ(edit("ppow")->text(), "12");

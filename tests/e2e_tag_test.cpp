@@ -84,7 +84,7 @@ TEST_F(DemoLine, TagSerialNumberRoundTrip)
     hearTheTag();
     dialogs.inputAnswers = {"1234567"};
     w->InstSN_Click();
-    ASSERT_EQ(w->wrs, proto::buildRequest(5, 0xE2, QByteArray::fromHex("0012AB3C0012D687")));
+    ASSERT_EQ(w->vars().wrs, proto::buildRequest(5, 0xE2, QByteArray::fromHex("0012AB3C0012D687")));
     tick(); // 0xE2 goes out
     EXPECT_EQ(simTag(5).serial, 1234567u);
     tick(); // its answer (no display); the tag poll goes out

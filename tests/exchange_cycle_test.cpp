@@ -6,6 +6,7 @@
 #include "protocol/frame.h"
 #include "support/fakeport.h"
 
+#include <QCoreApplication>
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -22,6 +23,13 @@ QByteArray reply(quint8 address, quint8 code, const QByteArray &payload = {})
     QByteArray r;
     r.append(char(0x3E)).append(char(address)).append(char(code)).append(payload);
     return r.append(char(proto::crc8(r)));
+}
+
+void setVars(ExchangeCycle &cycle, const std::function<void(CycleVars &)> &change)
+{
+    CycleVars v = cycle.vars();
+    change(v);
+    cycle.restore(v);
 }
 
 Selection onPage(Page page, int address = 5)
@@ -52,18 +60,18 @@ TEST_P(CycleBegin, SendsThePendingRequestOrPollsTheOpenPage)
 {
     const BeginCase &c = GetParam();
     ExchangeCycle cycle;
-    cycle.v.last_net = 5;
-    cycle.v.mode_yes = 0;
+    setVars(cycle, [&](CycleVars &v) { v.last_net = 5; });
+    setVars(cycle, [&](CycleVars &v) { v.mode_yes = 0; });
     if (c.before)
-        c.before(cycle.v);
+        setVars(cycle, c.before);
     const TickStart start = cycle.begin(c.selection);
     EXPECT_EQ(start.request.toHex(' '), c.request.toHex(' '));
     EXPECT_EQ(start.pollChecksum, c.pollChecksum);
     EXPECT_EQ(start.addressChanged, c.addressChanged);
-    EXPECT_TRUE(cycle.v.wrs.isEmpty()) << "a handler after this tick queues for the next one";
+    EXPECT_TRUE(cycle.vars().wrs.isEmpty()) << "a handler after this tick queues for the next one";
     if (c.addressChanged) {
-        EXPECT_EQ(cycle.v.last_net, *c.selection.address);
-        EXPECT_EQ(cycle.v.mode_yes, 2) << "the picked reader's settings are loaded anew";
+        EXPECT_EQ(cycle.vars().last_net, *c.selection.address);
+        EXPECT_EQ(cycle.vars().mode_yes, 2) << "the picked reader's settings are loaded anew";
     }
 }
 
@@ -93,7 +101,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(CycleBridge, AlternatesSlaveDataAndRs485WordStartingWithSlaveData)
 {
     ExchangeCycle cycle;
-    cycle.v.last_net = 5;
+    setVars(cycle, [&](CycleVars &v) { v.last_net = 5; });
     QByteArray codes;
     for (int i = 0; i < 4; ++i)
         codes.append(cycle.begin(onPage(Page::Bridge)).request.at(2));
@@ -119,14 +127,14 @@ TEST(CycleSilence, SavesTheStatusOnceAndSaysWhatIsMissingPerPage)
         EXPECT_EQ(out.lamp, LampAction::Blink);
     }
     // Only the status of the first silent tick is kept.
-    EXPECT_EQ(cycle.v.last_msg, "shown before");
-    EXPECT_EQ(cycle.v.no_data, -1);
+    EXPECT_EQ(cycle.vars().last_msg, "shown before");
+    EXPECT_EQ(cycle.vars().no_data, -1);
 
     // The first reply brings it back; a confirmation then overwrites it.
     TickOutcome out = cycle.finish({}, true, reply(5, 0x77, hex("0102")), onPage(Page::Reader));
     EXPECT_EQ(out.status, "shown before");
     EXPECT_FALSE(out.replyStatus);
-    EXPECT_EQ(cycle.v.no_data, 0);
+    EXPECT_EQ(cycle.vars().no_data, 0);
     cycle.finish({}, true, {}, onPage(Page::Reader));
     out = cycle.finish({}, true, reply(5, 0xFA), onPage(Page::Reader));
     EXPECT_EQ(out.status, " Установлен нижний уровень.");
@@ -162,18 +170,18 @@ TEST(CycleConfirmations, EveryConfirmationCodeShowsItsText)
 TEST(CycleSearch, AnswerFillsTheAddressesAndQueuesTheFirstIdentification)
 {
     ExchangeCycle cycle;
-    cycle.v.net_opr = -1;
+    setVars(cycle, [&](CycleVars &v) { v.net_opr = -1; });
     const TickOutcome out = cycle.finish({}, true, hex("0507"), onPage(Page::Reader, 0));
     ASSERT_TRUE(std::holds_alternative<reply::NetworkPoll>(out.decoded));
     EXPECT_EQ(std::get<reply::NetworkPoll>(out.decoded).addresses, (QVector<quint8>{5, 7}));
     EXPECT_EQ(out.status, "Произошел опрос сети.");
-    EXPECT_EQ(cycle.v.wrs.bytes().toHex(' '), "31 05 fc 5d");
-    EXPECT_EQ(cycle.v.net_opr, 0);
+    EXPECT_EQ(cycle.vars().wrs.bytes().toHex(' '), "31 05 fc 5d");
+    EXPECT_EQ(cycle.vars().net_opr, 0);
 
     // A three-byte frame is no frame either; without a search it changes nothing.
     const TickOutcome short3 = cycle.finish({}, true, hex("3e05f0"), onPage(Page::Reader));
     EXPECT_TRUE(std::holds_alternative<std::monostate>(short3.decoded));
-    EXPECT_EQ(cycle.v.net_opr, 0);
+    EXPECT_EQ(cycle.vars().net_opr, 0);
 }
 
 TEST(CycleReaderData, LoadsTheReaderSettingsFromTheSecondLongReplyOnly)
@@ -185,7 +193,7 @@ TEST(CycleReaderData, LoadsTheReaderSettingsFromTheSecondLongReplyOnly)
     EXPECT_FALSE(std::get<reply::ReaderData>(out.decoded).loadSettings);
     out = cycle.finish({}, true, longReply, onPage(Page::Reader));
     EXPECT_TRUE(std::get<reply::ReaderData>(out.decoded).loadSettings);
-    EXPECT_EQ(cycle.v.mode_yes, 0);
+    EXPECT_EQ(cycle.vars().mode_yes, 0);
     out = cycle.finish({}, true, longReply, onPage(Page::Reader));
     EXPECT_FALSE(std::get<reply::ReaderData>(out.decoded).loadSettings);
 
@@ -200,7 +208,7 @@ TEST(CycleReaderData, LoadsTheReaderSettingsFromTheSecondLongReplyOnly)
 TEST(CycleTagPoll, TakesTheTagIdIntoTheIdBoxOnceAfterAParameterRead)
 {
     ExchangeCycle cycle;
-    cycle.v.tag_read = 1;
+    setVars(cycle, [&](CycleVars &v) { v.tag_read = 1; });
     const QByteArray poll = reply(5, 0xE0, hex("0000000a0012ab3cb5"));
     TickOutcome out = cycle.finish({}, true, poll, onPage(Page::Tag));
     EXPECT_TRUE(std::get<reply::TagPoll>(out.decoded).takeId);
@@ -212,11 +220,11 @@ TEST(CycleTagPoll, TakesTheTagIdIntoTheIdBoxOnceAfterAParameterRead)
 TEST(CycleWriteError, DropsTheReplyAndEverythingPending)
 {
     ExchangeCycle cycle;
-    cycle.v.wrs = hex("3105f5c1");
+    setVars(cycle, [&](CycleVars &v) { v.wrs = hex("3105f5c1"); });
     const TickOutcome out = cycle.finish({}, false, reply(5, 0xFA), onPage(Page::Reader));
     EXPECT_TRUE(out.writeFailed);
     EXPECT_FALSE(out.status);
-    EXPECT_TRUE(cycle.v.wrs.isEmpty());
+    EXPECT_TRUE(cycle.vars().wrs.isEmpty());
 }
 
 TEST(CycleDump, OnlyForReceptionsShorterThan50Bytes)
@@ -268,7 +276,7 @@ protected:
     void SetUp() override
     {
         port.open = true;
-        cycle.v.last_net = 5;
+        setVars(cycle, [&](CycleVars &v) { v.last_net = 5; });
         QObject::connect(&runner, &CycleRunner::finished,
                          [this](const TickOutcome &o) { shown.append(o); });
     }
@@ -304,8 +312,10 @@ TEST_F(Runner, NothingIsReadWrittenOrShownWhileABoxIsOpen)
     runner.endReadNow();
     EXPECT_TRUE(port.written.isEmpty());
     EXPECT_TRUE(shown.isEmpty());
-    runner.resume(); // the reply is long quiet: the tick goes on at once
-    EXPECT_EQ(port.written.size(), 1);
+    runner.resume(); // inside the handler that opened the box
+    EXPECT_TRUE(port.written.isEmpty()) << "the tick never finishes inside a handler";
+    QCoreApplication::processEvents(); // the handler has returned
+    EXPECT_EQ(port.written.size(), 1); // the reply is long quiet: the tick goes on at once
     ASSERT_EQ(shown.size(), 1);
     EXPECT_EQ(shown[0].status, " Установлен нижний уровень.");
 }
@@ -317,18 +327,170 @@ TEST(CycleRunnerLog, ARequestReplacedBeforeItWentOutIsLoggedAsNotSent)
     FakePort port;
     port.open = true;
     ExchangeCycle cycle;
-    cycle.v.last_net = 5;
+    setVars(cycle, [&](CycleVars &v) { v.last_net = 5; });
     CycleRunner runner(cycle, port);
     QVector<ExchangeRecord> rows;
     QObject::connect(&runner, &CycleRunner::exchanged, [&](const ExchangeRecord &r) { rows << r; });
 
-    cycle.v.wrs = hex("3105f5c1"); // the operator asks for one thing...
-    cycle.v.wrs = hex("3105e7e0"); // ...then for another before the tick
-    cycle.v.wrs = hex("3105e7e0"); // the same again replaces nothing
+    cycle.queueRequest(hex("3105f5c1")); // the operator asks for one thing...
+    cycle.queueRequest(hex("3105e7e0")); // ...then for another before the tick
+    cycle.queueRequest(hex("3105e7e0")); // the same again replaces nothing
     runner.tick(onPage(Page::Reader));
     runner.endReadNow();
     ASSERT_EQ(rows.size(), 1);
     EXPECT_FALSE(rows[0].sent);
     EXPECT_EQ(rows[0].request, hex("3105f5c1"));
     EXPECT_EQ(port.written, QByteArrayList{hex("3105e7e0")});
+}
+
+// --- One order of events: a handler acts between two whole ticks ---------------
+
+namespace {
+
+struct OrderCase {
+    const char *name;
+    Page page;
+    std::function<void(CycleVars &)> before; // the state the tick starts from
+    QByteArray reply;                          // what the tick reads
+    bool written;                              // false: the port refuses the tick's write
+    std::function<void(ExchangeCycle &)> verbs; // what the handlers do
+};
+
+void PrintTo(const OrderCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
+// Everything the wire and the window can tell of a run: the requests written,
+// what the first tick showed, the state at the end and the requests dropped.
+struct Trace {
+    QStringList wire;
+    QString shown;
+    QString state;
+    QStringList dropped;
+    bool operator==(const Trace &o) const
+    {
+        return wire == o.wire && shown == o.shown && state == o.state && dropped == o.dropped;
+    }
+};
+
+void PrintTo(const Trace &t, std::ostream *os)
+{
+    *os << "wire " << t.wire.join(QLatin1Char('|')).toStdString() << "; shown "
+        << t.shown.toStdString() << "; state " << t.state.toStdString() << "; dropped "
+        << t.dropped.join(QLatin1Char('|')).toStdString();
+}
+
+// The tick with the handlers' verbs issued while it waits for its read, or
+// after it; then the port (re)opens and one more tick runs on a silent line.
+Trace run(const OrderCase &c, bool verbsDuringTheRead)
+{
+    ExchangeCycle cycle;
+    setVars(cycle, [&](CycleVars &v) {
+        v.last_net = 5;
+        v.mode_yes = 0;
+        if (c.before)
+            c.before(v);
+    });
+    const Selection s = onPage(c.page);
+    Trace t;
+
+    const TickStart start = cycle.begin(s);
+    if (verbsDuringTheRead)
+        c.verbs(cycle);
+    const TickOutcome out = cycle.finish(start, c.written, c.reply, s);
+    cycle.settle();
+    if (!verbsDuringTheRead)
+        c.verbs(cycle);
+    if (c.written)
+        t.wire << QString::fromLatin1(start.request.toHex(' '));
+    t.shown = out.status.value_or(QStringLiteral("-")) + QStringLiteral(" decoded#")
+              + QString::number(out.decoded.index());
+    if (auto *d = std::get_if<reply::ReaderData>(&out.decoded))
+        t.shown += d->loadSettings ? QStringLiteral(" load") : QString();
+    if (auto *p = std::get_if<reply::TagPoll>(&out.decoded))
+        t.shown += p->takeId ? QStringLiteral(" takeId") : QString();
+
+    cycle.portOpened();
+    const TickStart next = cycle.begin(s);
+    cycle.finish(next, true, {}, s);
+    cycle.settle();
+    t.wire << QString::fromLatin1(next.request.toHex(' '));
+
+    const CycleVars &v = cycle.vars();
+    t.state = QStringLiteral("wrs=%1 net_opr=%2 mode_yes=%3 tag_read=%4 CointWrs=%5 last_net=%6")
+                  .arg(QString::fromLatin1(v.wrs.bytes().toHex(' ')))
+                  .arg(v.net_opr)
+                  .arg(v.mode_yes)
+                  .arg(v.tag_read)
+                  .arg(v.CointWrs)
+                  .arg(v.last_net);
+    for (const ExchangeCycle::Dropped &d : cycle.takeDropped())
+        t.dropped << QString::fromLatin1(d.request.toHex(' ')) + QStringLiteral("/")
+                         + QString::number(int(d.why));
+    return t;
+}
+
+const QByteArray LowLevel = proto::buildRequest(5, 0xFA);
+const QByteArray ModeBridge = proto::buildRequest(5, 0xF2, QByteArray(1, '\0'));
+const QByteArray LongReaderData = reply(5, 0xF0, QByteArray(17, '\1') + hex("0201000305"));
+const QByteArray ModeConfirmation = reply(5, 0xF2, hex("02"));
+const QByteArray TagPollReply = reply(5, 0xE0, hex("00000101000A0B0C0DF0"));
+const QByteArray LowConfirmation = reply(5, 0xFA);
+
+class OneOrder : public ::testing::TestWithParam<OrderCase> {};
+
+} // namespace
+
+TEST_P(OneOrder, VerbsIssuedWhileATickWaitsActAsIfIssuedAfterIt)
+{
+    const Trace during = run(GetParam(), true);
+    const Trace after = run(GetParam(), false);
+    EXPECT_EQ(during, after);
+    if (!GetParam().written) // nothing built for a lost port goes out on the next
+        EXPECT_FALSE(during.wire.join(QLatin1Char('|')).contains(QString::fromLatin1(LowLevel.toHex(' '))));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Handlers, OneOrder,
+    ::testing::Values(
+        // The newest request wins: the technician's, not the identification
+        // the search answer queues.
+        OrderCase{"SearchAnswerThenACalibration", Page::Reader, [](CycleVars &v) { v.net_opr = -1; },
+                  hex("0507"), true, [](ExchangeCycle &c) { c.queueRequest(LowLevel); }},
+        // The long reply read now left the reader before the mode request:
+        // the latch does not count it.
+        OrderCase{"LongReaderDataThenAModeSetting", Page::Reader, nullptr, LongReaderData, true,
+                  [](ExchangeCycle &c) {
+                      c.appendRequest(ModeBridge);
+                      c.requestReload();
+                  }},
+        OrderCase{"ModeConfirmationThenAnotherModeSetting", Page::Reader, nullptr,
+                  ModeConfirmation, true,
+                  [](ExchangeCycle &c) {
+                      c.appendRequest(ModeBridge);
+                      c.requestReload();
+                  }},
+        // The tag read now is not the one the technician asked for.
+        OrderCase{"TagPollThenATagRead", Page::Tag, nullptr, TagPollReply,
+                  true, [](ExchangeCycle &c) { c.awaitTagRead(proto::buildRequest(5, 0xE3, hex("0A0B0C0D"))); }},
+        OrderCase{"WriteErrorThenACalibration", Page::Reader, nullptr, LowConfirmation, false,
+                  [](ExchangeCycle &c) {
+                      c.queueRequest(LowLevel);
+                      c.requestReload();
+                  }}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST(OneOrderDisplay, AVerbShowsThePendingRequestOnlyOnceItTookEffect)
+{
+    ExchangeCycle cycle;
+    setVars(cycle, [](CycleVars &v) { v.last_net = 5; v.net_opr = -1; });
+    const TickStart start = cycle.begin(onPage(Page::Reader));
+    QStringList shown;
+    cycle.appendRequest(ModeBridge, [&](const QByteArray &p) { shown << QString::fromLatin1(p.toHex()); });
+    EXPECT_TRUE(shown.isEmpty());
+    cycle.finish(start, true, hex("07"), onPage(Page::Reader)); // the search answer queues 7's identification
+    EXPECT_TRUE(shown.isEmpty());
+    cycle.settle();
+    EXPECT_EQ(shown, QStringList{QString::fromLatin1((proto::buildRequest(7, 0xFC) + ModeBridge).toHex())});
 }

@@ -51,7 +51,7 @@ protected:
     // left to finish, as a new address would replace it.
     void keepAReaderSelected()
     {
-        if (w->net_opr != 0)
+        if (w->vars().net_opr != 0)
             return;
         auto *box = ctl<QComboBox>("CmbNet");
         QString want = box->currentText();

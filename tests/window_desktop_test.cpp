@@ -72,7 +72,7 @@ TEST_P(KeyTest, PressesWhatTheKeySays)
     if (c.portOpen)
         w->BTNOpenCom_Click();
     ASSERT_EQ(port.open, c.portOpen);
-    w->wrs.clear();
+    setVars([](CycleVars &v) { v.wrs.clear(); });
     w->show();
     QApplication::setActiveWindow(w.get());
     QWidget *target = w.get();
@@ -88,7 +88,7 @@ TEST_P(KeyTest, PressesWhatTheKeySays)
 
     switch (c.effect) {
     case Effect::Searches:
-        EXPECT_EQ(w->wrs, bytes({0x31, 0xFF, 0xDC}));
+        EXPECT_EQ(w->vars().wrs, bytes({0x31, 0xFF, 0xDC}));
         break;
     case Effect::OpensPort:
         EXPECT_TRUE(port.open);

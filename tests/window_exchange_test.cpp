@@ -28,7 +28,7 @@ TEST_F(ExchangeTest, ReaderPagePollsReaderDataEveryTick)
     ASSERT_EQ(port.written.size(), 2);
     EXPECT_EQ(port.written.at(0), proto::buildRequest(5, 0xF0));
     EXPECT_EQ(port.written.at(1), proto::buildRequest(5, 0xF0));
-    EXPECT_TRUE(w->wrs.isEmpty());
+    EXPECT_TRUE(w->vars().wrs.isEmpty());
 }
 
 TEST_F(ExchangeTest, BridgePageAlternatesSlaveDataAndRs485StartingWithData)
@@ -52,18 +52,18 @@ TEST_F(ExchangeTest, TagPagePollsForTheTagInTheField)
 
 TEST_F(ExchangeTest, PendingRequestGoesOutInsteadOfThePoll)
 {
-    w->wrs = proto::buildRequest(5, 0xE7);
+    setVars([&](CycleVars &v) { v.wrs = proto::buildRequest(5, 0xE7); });
     tick();
     EXPECT_EQ(lastWritten(), proto::buildRequest(5, 0xE7));
 }
 
 TEST_F(ExchangeTest, AnotherAddressIsIdentifiedFirst)
 {
-    w->wrs = proto::buildRequest(5, 0xE7);
+    setVars([&](CycleVars &v) { v.wrs = proto::buildRequest(5, 0xE7); });
     selectAddress(7);
     tick();
     EXPECT_EQ(lastWritten(), proto::buildRequest(7, 0xFC));
-    EXPECT_EQ(w->last_net, 7);
+    EXPECT_EQ(w->vars().last_net, 7);
     tick();
     EXPECT_EQ(lastWritten(), proto::buildRequest(7, 0xF0));
 }
@@ -88,10 +88,10 @@ TEST_P(ConfirmationTest, ShowsItsMessageAfterRestoringTheSavedStatus)
     tick();
     tick();
     EXPECT_EQ(text("MsgCom"), "Нет данных со считывателя с номером 5");
-    EXPECT_EQ(w->last_msg, "before");
+    EXPECT_EQ(w->vars().last_msg, "before");
     tick(replyFrame(5, GetParam().code, bytes({0x02})));
     EXPECT_EQ(text("MsgCom"), QString::fromUtf8(GetParam().status));
-    EXPECT_EQ(w->no_data, 0);
+    EXPECT_EQ(w->vars().no_data, 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -131,19 +131,19 @@ TEST_F(ExchangeTest, ModeConfirmationShowsTheModeInForce)
     EXPECT_TRUE(ctl<QRadioButton>("R485")->isChecked());
     EXPECT_TRUE(ctl<QCheckBox>("iinv")->isChecked());
     EXPECT_TRUE(ctl<QCheckBox>("usredn")->isChecked());
-    EXPECT_EQ(w->mode_yes, 0);
+    EXPECT_EQ(w->vars().mode_yes, 0);
 }
 
 TEST_F(ExchangeTest, ShortAndNonFrameReceptionsTakeTheSearchPath)
 {
     for (const QByteArray &r : {bytes({0x3E, 0x05, 0xF0}), bytes({0x00, 0x3E, 0x05, 0xF0, 0x11})}) {
         selectAddress(5);
-        w->net_opr = 0;
+        setVars([&](CycleVars &v) { v.net_opr = 0; });
         tick(r);
         EXPECT_EQ(ctl<QComboBox>("CmbNet")->count(), 1) << "no search running: list unchanged";
-        w->net_opr = -1;
+        setVars([&](CycleVars &v) { v.net_opr = -1; });
         tick(r);
-        EXPECT_EQ(w->net_opr, 0);
+        EXPECT_EQ(w->vars().net_opr, 0);
         EXPECT_EQ(ctl<QComboBox>("CmbNet")->count(), r.size());
     }
 }
@@ -160,17 +160,17 @@ TEST_F(ExchangeTest, SearchAnswerRefillsTheAddressListAndIdentifiesTheFirst)
     EXPECT_EQ(list->currentText(), "5");
     EXPECT_EQ(text("netdev"), "5 7 12 ");
     EXPECT_EQ(text("MsgCom"), "Произошел опрос сети.");
-    EXPECT_EQ(w->net_opr, 0);
+    EXPECT_EQ(w->vars().net_opr, 0);
     tick();
     EXPECT_EQ(lastWritten(), proto::buildRequest(5, 0xFC));
 }
 
 TEST_F(ExchangeTest, SearchAnswerOfTwentyBytesIsIgnored)
 {
-    w->net_opr = -1;
+    setVars([&](CycleVars &v) { v.net_opr = -1; });
     tick(QByteArray(20, char(9)));
     EXPECT_EQ(ctl<QComboBox>("CmbNet")->count(), 1);
-    EXPECT_EQ(w->net_opr, 0);
+    EXPECT_EQ(w->vars().net_opr, 0);
 }
 
 TEST_F(ExchangeTest, WriteErrorClosesThePort)
@@ -180,7 +180,7 @@ TEST_F(ExchangeTest, WriteErrorClosesThePort)
     EXPECT_EQ(dialogs.messages, QStringList{"Ошибка записи в порт"});
     EXPECT_FALSE(port.open);
     EXPECT_FALSE(w->TMRComm()->isActive());
-    EXPECT_TRUE(w->wrs.isEmpty());
+    EXPECT_TRUE(w->vars().wrs.isEmpty());
     EXPECT_TRUE(ctl("BTNOpenCom")->isEnabled());
 }
 
@@ -294,7 +294,7 @@ TEST_F(ExchangeTest, ReaderDataWithBadChecksumOrCutShortChangesNothing)
 
 TEST_F(ExchangeTest, ModeAndRadioParametersLoadOnceFromTheSecondLongReply)
 {
-    w->mode_yes = 2;
+    setVars([&](CycleVars &v) { v.mode_yes = 2; });
     const QByteArray reply = readerData(0x1E, 1, 1, true, 0x41, 300, 7, 20);
     tick(reply);
     EXPECT_EQ(text("MsgCom"), "Приняты данные");
@@ -305,7 +305,7 @@ TEST_F(ExchangeTest, ModeAndRadioParametersLoadOnceFromTheSecondLongReply)
     EXPECT_EQ(text("ppow"), "20");
     EXPECT_TRUE(ctl<QRadioButton>("R_f")->isChecked());
     EXPECT_TRUE(ctl<QCheckBox>("usredn")->isChecked());
-    EXPECT_EQ(w->mode_yes, 0);
+    EXPECT_EQ(w->vars().mode_yes, 0);
     ctl<QLineEdit>("num_net")->setText("11");
     tick(reply);
     EXPECT_EQ(text("num_net"), "11");
@@ -359,7 +359,7 @@ TEST_F(ExchangeTest, AdditionalParametersFillTheDelay)
 TEST_F(ExchangeTest, ASearchAnswerArrivingUnderTheAddressBoxMovesThePickedReader)
 {
     selectAddress(7);
-    w->last_net = 7;
+    setVars([&](CycleVars &v) { v.last_net = 7; });
     w->Opros_Click();
     tick(); // the search goes out
     port.replies.push_back(bytes({200}));
@@ -372,7 +372,7 @@ TEST_F(ExchangeTest, ASearchAnswerArrivingUnderTheAddressBoxMovesThePickedReader
 
     EXPECT_EQ(port.written.size(), writes) << "nothing went on the line under the box";
     EXPECT_EQ(text("CmbNet"), "7");
-    EXPECT_EQ(w->wrs, proto::buildRequest(7, 0xFB, bytes({150})));
+    EXPECT_EQ(w->vars().wrs, proto::buildRequest(7, 0xFB, bytes({150})));
     tick(); // the search answer is read now, after the box
     EXPECT_EQ(lastWritten(), proto::buildRequest(7, 0xFB, bytes({150})));
 }
@@ -380,7 +380,7 @@ TEST_F(ExchangeTest, ASearchAnswerArrivingUnderTheAddressBoxMovesThePickedReader
 TEST_F(ExchangeTest, APortLostUnderABoxDropsTheRequestBuiltFromItsAnswer)
 {
     selectAddress(0);
-    w->last_net = 0;
+    setVars([&](CycleVars &v) { v.last_net = 0; });
     dialogs.whileOpen = [this] { port.hangUp(); };
     dialogs.inputAnswers = {"9"};
     w->net_Click();
@@ -388,7 +388,7 @@ TEST_F(ExchangeTest, APortLostUnderABoxDropsTheRequestBuiltFromItsAnswer)
     QCoreApplication::processEvents(); // the loss is dealt with once the handler is over
 
     EXPECT_EQ(dialogs.messages, QStringList{"Ошибка записи в порт"});
-    EXPECT_TRUE(w->wrs.isEmpty());
+    EXPECT_TRUE(w->vars().wrs.isEmpty());
     EXPECT_TRUE(ctl("BTNOpenCom")->isEnabled());
     const int writes = int(port.written.size());
     w->BTNOpenCom_Click();

@@ -92,10 +92,10 @@ TEST_P(ReaderRequest, BuildsTheFrame)
     if (c.answer)
         dialogs.inputAnswers.push_back(QString::fromUtf8(c.answer));
     dialogs.yesNoAnswers.push_back(true);
-    w->wrs = OtherPending;
+    setVars([&](CycleVars &v) { v.wrs = OtherPending; });
     run(c.handler);
     const QByteArray before = c.appends ? OtherPending : QByteArray();
-    EXPECT_EQ(w->wrs.bytes().toHex().toUpper(), (before + hex(c.frame)).toHex().toUpper());
+    EXPECT_EQ(w->vars().wrs.bytes().toHex().toUpper(), (before + hex(c.frame)).toHex().toUpper());
     EXPECT_TRUE(dialogs.messages.isEmpty()) << dialogs.messages.join('|').toStdString();
 }
 
@@ -156,7 +156,7 @@ TEST_F(ReaderCommands, AddressAndSerialAreRecordedInTheLog)
 
 TEST_F(ReaderCommands, AppendedAddressRequestIsLoggedWhole)
 {
-    w->wrs = OtherPending;
+    setVars([&](CycleVars &v) { v.wrs = OtherPending; });
     dialogs.inputAnswers = {"5"};
     w->net_Click();
     EXPECT_EQ(text("txtRec"), "31 1 F0 C5 31 1 FB 5 E9 \n\n1@рЕ1@ы@й");
@@ -189,10 +189,10 @@ TEST_P(ReaderRefusal, ShowsOneMessageAndSendsNothingNew)
     type(c.fields);
     if (c.answer)
         dialogs.inputAnswers.push_back(QString::fromUtf8(c.answer));
-    w->wrs = OtherPending;
+    setVars([&](CycleVars &v) { v.wrs = OtherPending; });
     run(c.handler);
     EXPECT_EQ(dialogs.messages, QStringList{c.message});
-    EXPECT_EQ(w->wrs, c.keepsPending ? OtherPending : QByteArray());
+    EXPECT_EQ(w->vars().wrs, c.keepsPending ? OtherPending : QByteArray());
 }
 
 const Fields GoodRadio = {{"num_net", "1"}, {"n_kan", "5"}, {"ppow", "10"}};
@@ -268,7 +268,7 @@ TEST_P(ReaderWithoutAddress, AsksForAnExistingAddress)
     deselectAddress();
     run(c.handler);
     EXPECT_EQ(dialogs.messages, QStringList{NoAddress});
-    EXPECT_TRUE(w->wrs.isEmpty()) << w->wrs.bytes().toHex().toStdString();
+    EXPECT_TRUE(w->vars().wrs.isEmpty()) << w->vars().wrs.bytes().toHex().toStdString();
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -287,13 +287,13 @@ TEST_F(ReaderCommands, WithoutAddressCalibrationAndModeStaySilent)
 {
     deselectAddress();
     dialogs.yesNoAnswers = {true, true};
-    w->mode_yes = 0;
+    setVars([&](CycleVars &v) { v.mode_yes = 0; });
     for (Handler h : {&frmSerial::hig_Click, &frmSerial::low_Click, &frmSerial::Set_mode_Click})
         run(h);
     EXPECT_TRUE(dialogs.questions.isEmpty());
     EXPECT_TRUE(dialogs.messages.isEmpty());
-    EXPECT_TRUE(w->wrs.isEmpty());
-    EXPECT_EQ(w->mode_yes, 0);
+    EXPECT_TRUE(w->vars().wrs.isEmpty());
+    EXPECT_EQ(w->vars().mode_yes, 0);
 }
 
 TEST_F(ReaderCommands, WithoutAddressTheSerialEntryClearsTheLog)
@@ -335,11 +335,11 @@ TEST_F(ReaderCommands, InputBoxesAskWithTheirTexts)
 TEST_F(ReaderCommands, CancelledInputBoxSendsAndShowsNothing)
 {
     ctl<QPlainTextEdit>("txtRec")->setPlainText("before");
-    w->wrs = OtherPending;
+    setVars([&](CycleVars &v) { v.wrs = OtherPending; });
     w->net_Click();
-    EXPECT_EQ(w->wrs, OtherPending); // nothing appended
+    EXPECT_EQ(w->vars().wrs, OtherPending); // nothing appended
     w->Command1_Click();
-    EXPECT_TRUE(w->wrs.isEmpty()); // the serial entry empties it before asking
+    EXPECT_TRUE(w->vars().wrs.isEmpty()); // the serial entry empties it before asking
     EXPECT_TRUE(dialogs.messages.isEmpty());
     EXPECT_EQ(text("txtRec"), "before");
 }
@@ -349,12 +349,12 @@ TEST_F(ReaderCommands, CancelledInputBoxSendsAndShowsNothing)
 
 TEST_F(ReaderCommands, CalibrationAsksAndNoLeavesThePendingRequest)
 {
-    w->wrs = OtherPending;
+    setVars([&](CycleVars &v) { v.wrs = OtherPending; });
     dialogs.yesNoAnswers = {false, false};
     w->hig_Click();
     w->low_Click();
     EXPECT_EQ(dialogs.questions, (QStringList{UpperQuestion, LowerQuestion}));
-    EXPECT_EQ(w->wrs, OtherPending);
+    EXPECT_EQ(w->vars().wrs, OtherPending);
     EXPECT_TRUE(dialogs.messages.isEmpty());
 }
 
@@ -370,9 +370,9 @@ TEST_F(ReaderCommands, CalibrationWritesNothingToTheLog)
 TEST_F(ReaderCommands, IdentificationNumberButtonHasNoEffect)
 {
     dialogs.inputAnswers = {"5"};
-    w->wrs = OtherPending;
+    setVars([&](CycleVars &v) { v.wrs = OtherPending; });
     w->Set_ident_Click();
-    EXPECT_EQ(w->wrs, OtherPending);
+    EXPECT_EQ(w->vars().wrs, OtherPending);
     EXPECT_TRUE(dialogs.inputs.empty());
     EXPECT_TRUE(dialogs.messages.isEmpty());
 }
@@ -402,9 +402,9 @@ TEST_P(ReaderModeByte, FromTheSelectedOption)
     box("iinv")->setChecked(c.master);
     box("usredn")->setChecked(c.frequency);
     w->Set_mode_Click();
-    ASSERT_EQ(w->wrs.size(), 5);
-    EXPECT_EQ(quint8(w->wrs.bytes()[3]), c.modeByte);
-    EXPECT_EQ(w->wrs, proto::buildRequest(1, 0xF2, QByteArray(1, char(c.modeByte))));
+    ASSERT_EQ(w->vars().wrs.size(), 5);
+    EXPECT_EQ(quint8(w->vars().wrs.bytes()[3]), c.modeByte);
+    EXPECT_EQ(w->vars().wrs, proto::buildRequest(1, 0xF2, QByteArray(1, char(c.modeByte))));
 }
 
 INSTANTIATE_TEST_SUITE_P(Options, ReaderModeByte,
@@ -420,9 +420,9 @@ INSTANTIATE_TEST_SUITE_P(Options, ReaderModeByte,
 
 TEST_F(ReaderCommands, ModeRequestLogsAndRequestsTheModeLoad)
 {
-    w->mode_yes = 0;
+    setVars([&](CycleVars &v) { v.mode_yes = 0; });
     w->Set_mode_Click();
-    EXPECT_EQ(w->mode_yes, 2);
+    EXPECT_EQ(w->vars().mode_yes, 2);
     EXPECT_EQ(text("txtRec"), "31 1 F2 2 D8 \n\n1@т@Ш");
 }
 
@@ -440,7 +440,7 @@ TEST_F(ReaderCommands, LeavingTheBridgeHidesAndClearsItsOptions)
     EXPECT_FALSE(box("iinv")->isChecked());
     EXPECT_FALSE(box("usredn")->isChecked());
     w->Set_mode_Click();
-    EXPECT_EQ(w->wrs, hex("3101F202D8"));
+    EXPECT_EQ(w->vars().wrs, hex("3101F202D8"));
 
     // Back to the bridge: the boxes come back, unchecked.
     option("R485")->setChecked(true);
@@ -451,18 +451,18 @@ TEST_F(ReaderCommands, LeavingTheBridgeHidesAndClearsItsOptions)
 TEST_F(ReaderCommands, TwoModeRequestsGoOutTogether)
 {
     openPort();
-    w->last_net = 1;
+    setVars([&](CycleVars &v) { v.last_net = 1; });
     option("R485")->setChecked(true);
     box("usredn")->setChecked(true);
     w->Set_mode_Click();
     option("R_f")->setChecked(true);
     w->Set_mode_Click();
     const QByteArray both = hex("3101F24022") + hex("3101F2013A");
-    EXPECT_EQ(w->wrs, both);
+    EXPECT_EQ(w->vars().wrs, both);
     tick();
     ASSERT_EQ(port.written.size(), 1);
     EXPECT_EQ(port.written.at(0), both);
-    EXPECT_TRUE(w->wrs.isEmpty());
+    EXPECT_TRUE(w->vars().wrs.isEmpty());
 }
 
 // A click on the option that is already selected applies the rule as well:
@@ -498,7 +498,7 @@ TEST_P(ReaderSelectedOptionClick, HidesAndClearsTheBridgeOptions)
     for (const char *name : {"iinv", "usredn", "invers", "usred"})
         EXPECT_TRUE(ctl(name)->isHidden()) << name;
     w->Set_mode_Click();
-    EXPECT_EQ(w->wrs, proto::buildRequest(1, 0xF2, QByteArray(1, char(c.code))));
+    EXPECT_EQ(w->vars().wrs, proto::buildRequest(1, 0xF2, QByteArray(1, char(c.code))));
 }
 
 INSTANTIATE_TEST_SUITE_P(Options, ReaderSelectedOptionClick,
@@ -509,12 +509,10 @@ INSTANTIATE_TEST_SUITE_P(Options, ReaderSelectedOptionClick,
 TEST_F(ReaderCommands, ReceivedModeOutsideTheTableOnlySetsTheBoxes)
 {
     option("R_f")->setChecked(true);
-    w->mode_yes = 2;
     w->Out_modes(0x85);
     EXPECT_TRUE(option("R_f")->isChecked());
     EXPECT_TRUE(box("iinv")->isChecked());
     EXPECT_FALSE(box("usredn")->isChecked());
-    EXPECT_EQ(w->mode_yes, 0);
 }
 
 TEST_F(ReaderCommands, ReceivedModeSelectsItsOptionAndKeepsTheFrequencyBit)
@@ -530,7 +528,7 @@ TEST_F(ReaderCommands, ReceivedModeSelectsItsOptionAndKeepsTheFrequencyBit)
     EXPECT_TRUE(box("usredn")->isChecked());
     // The hidden box still counts when the mode is sent back.
     w->Set_mode_Click();
-    EXPECT_EQ(quint8(w->wrs.bytes()[3]), 0x41);
+    EXPECT_EQ(quint8(w->vars().wrs.bytes()[3]), 0x41);
 }
 
 TEST_F(ReaderCommands, ReceivedBridgeModeWithOptionsShowsBoth)
@@ -545,7 +543,7 @@ TEST_F(ReaderCommands, ReceivedBridgeModeWithOptionsShowsBoth)
 TEST_F(ReaderCommands, ConfirmedRepeaterModeSelectsTheRepeater)
 {
     openPort();
-    w->last_net = 1;
+    setVars([&](CycleVars &v) { v.last_net = 1; });
     tick(hex("3E01F20623"));
     EXPECT_TRUE(option("R_p")->isChecked());
     EXPECT_FALSE(option("R_a")->isChecked());
@@ -590,7 +588,7 @@ TEST_P(AddressBox, IsAnAddressOnlyWhenAListedEntry)
     list->clear();
     list->addItems({"5", "7", "12"});
     list->setCurrentIndex(0);
-    w->last_net = 5;
+    setVars([&](CycleVars &v) { v.last_net = 5; });
 
     QLineEdit *edit = list->lineEdit();
     QFocusEvent focus(QEvent::FocusIn, Qt::TabFocusReason);

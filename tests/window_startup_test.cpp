@@ -284,12 +284,12 @@ TEST_F(WindowTest, ClosingTheWindowClosesThePort)
 
 TEST_F(WindowTest, ReaderSearchQueuesTheBroadcastAndLogsIt)
 {
-    w->wrs = bytes({0x31, 0x01, 0xF7, 0x46});
+    setVars([&](CycleVars &v) { v.wrs = bytes({0x31, 0x01, 0xF7, 0x46}); });
     ctl<QComboBox>("CmbNet")->setEditText("x"); // no address selected
     w->Opros_Click();
-    EXPECT_EQ(w->wrs, bytes({0x31, 0xFF, 0xDC}));
-    EXPECT_EQ(w->net_opr, -1);
-    EXPECT_EQ(w->mode_yes, 2);
+    EXPECT_EQ(w->vars().wrs, bytes({0x31, 0xFF, 0xDC}));
+    EXPECT_EQ(w->vars().net_opr, -1);
+    EXPECT_EQ(w->vars().mode_yes, 2);
     EXPECT_EQ(text("txtRec"), QStringLiteral("31 FF DC \n\n1") + QChar(0x044F) + QChar(0x042C));
 }
 
@@ -301,9 +301,9 @@ TEST_F(WindowTest, IdentificationRequestFollowsTheSelectedAddress)
     EXPECT_EQ(w->Zapros_ser_num(), bytes({0x31, 0xC8, 0xFC, 0x60}));
     ctl<QComboBox>("CmbNet")->setEditText("13");
     EXPECT_EQ(w->Zapros_ser_num(), QByteArray());
-    w->wrs = bytes({1, 2, 3});
+    setVars([&](CycleVars &v) { v.wrs = bytes({1, 2, 3}); });
     w->CmbNet_Change();
-    EXPECT_TRUE(w->wrs.isEmpty());
+    EXPECT_TRUE(w->vars().wrs.isEmpty());
 }
 
 TEST_F(WindowTest, OutputLogRoutinesReplaceTheirBoxes)

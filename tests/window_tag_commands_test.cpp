@@ -77,15 +77,15 @@ TEST_F(TagTest, ReadParamMetkiReadsTheTagLastHeard)
 {
     put("outID", "12AB3C");
     w->ReadParamMetki_Click();
-    EXPECT_EQ(w->wrs, bytes({0x31, 0x05, 0xE3, 0x00, 0x12, 0xAB, 0x3C, 0x83}));
-    EXPECT_EQ(w->tag_read, 1);
+    EXPECT_EQ(w->vars().wrs, bytes({0x31, 0x05, 0xE3, 0x00, 0x12, 0xAB, 0x3C, 0x83}));
+    EXPECT_EQ(w->vars().tag_read, 1);
 }
 
 TEST_F(TagTest, SetModesMetkiBuildsTheWorkedExample)
 {
     putExampleParams();
     w->SetModesMetki_Click();
-    EXPECT_EQ(w->wrs, bytes({0x31, 0x05, 0xE1, 0x0E, 0x00, 0x00, 0x00, 0x64, 0x00, 0x12, 0xAB, 0x3C,
+    EXPECT_EQ(w->vars().wrs, bytes({0x31, 0x05, 0xE1, 0x0E, 0x00, 0x00, 0x00, 0x64, 0x00, 0x12, 0xAB, 0x3C,
                              0x03, 0xE8, 0x02, 0x64, 0x00, 0x3C, 0x78}));
     EXPECT_EQ(text("CmdBoxText"), "31 5 E1 E 0 0 0 64 0 12 AB 3C 3 E8 2 64 0 3C 78 ");
     EXPECT_TRUE(dialogs.messages.isEmpty());
@@ -98,14 +98,14 @@ TEST_F(TagTest, SetModesMetkiTakesUnsignedSerialsAndTheRangeEnds)
     put("IntervalMetki", "65535");
     put("ModeMetki", "0");
     w->SetModesMetki_Click();
-    ASSERT_EQ(w->wrs.size(), 19);
-    EXPECT_EQ(w->wrs.bytes().mid(4, 4), bytes({0xFF, 0xFF, 0xFF, 0xFF}));
-    EXPECT_EQ(w->wrs.bytes().mid(12, 3), bytes({0xFF, 0xFF, 0x00}));
+    ASSERT_EQ(w->vars().wrs.size(), 19);
+    EXPECT_EQ(w->vars().wrs.bytes().mid(4, 4), bytes({0xFF, 0xFF, 0xFF, 0xFF}));
+    EXPECT_EQ(w->vars().wrs.bytes().mid(12, 3), bytes({0xFF, 0xFF, 0x00}));
 
     put("IntervalMetki", "0");
     w->SetModesMetki_Click();
-    ASSERT_EQ(w->wrs.size(), 19);
-    EXPECT_EQ(w->wrs.bytes().mid(12, 2), bytes({0x00, 0x00}));
+    ASSERT_EQ(w->vars().wrs.size(), 19);
+    EXPECT_EQ(w->vars().wrs.bytes().mid(12, 2), bytes({0x00, 0x00}));
     EXPECT_TRUE(dialogs.messages.isEmpty());
 }
 
@@ -115,7 +115,7 @@ TEST_F(TagTest, InstSNBuildsTheWorkedExampleAndItsRecord)
     dialogs.inputAnswers = {"100"};
     w->InstSN_Click();
     const QByteArray frame = bytes({0x31, 0x05, 0xE2, 0x00, 0x12, 0xAB, 0x3C, 0x00, 0x00, 0x00, 0x64, 0xF1});
-    EXPECT_EQ(w->wrs, frame);
+    EXPECT_EQ(w->vars().wrs, frame);
     // 0xE2, 0xAB and 0xF1 read as Windows-1251 letters; bytes below 0x30 as "@".
     EXPECT_EQ(text("txtRec"), QStringLiteral("31 5 E2 0 12 AB 3C 0 0 0 64 F1 \n\n1@в@@«<@@@dс"));
     ASSERT_EQ(dialogs.inputs.size(), 1u);
@@ -136,13 +136,13 @@ class SlaveButtonTest : public TagTest, public ::testing::WithParamInterface<Sla
 TEST_P(SlaveButtonTest, ReplacesThePendingRequestOnce)
 {
     const SlaveButton &b = GetParam();
-    w->CointWrs = 1;
-    w->wrs = proto::buildRequest(5, 0xF0);
+    setVars([&](CycleVars &v) { v.CointWrs = 1; });
+    setVars([&](CycleVars &v) { v.wrs = proto::buildRequest(5, 0xF0); });
     put("CmdBoxText", "keep");
     (w.get()->*b.click)();
     (w.get()->*b.click)();
-    EXPECT_EQ(w->wrs, b.frame);
-    EXPECT_EQ(w->CointWrs, 1);
+    EXPECT_EQ(w->vars().wrs, b.frame);
+    EXPECT_EQ(w->vars().CointWrs, 1);
     EXPECT_EQ(text("CmdBoxText"), b.dump);
     tick();
     ASSERT_EQ(port.written.size(), 1);
@@ -152,10 +152,10 @@ TEST_P(SlaveButtonTest, ReplacesThePendingRequestOnce)
 TEST_P(SlaveButtonTest, QueuesNothingWithoutAnAddress)
 {
     const QByteArray pending = proto::buildRequest(5, 0xF0);
-    w->wrs = pending;
+    setVars([&](CycleVars &v) { v.wrs = pending; });
     noAddress();
     (w.get()->*GetParam().click)();
-    EXPECT_EQ(w->wrs, pending);
+    EXPECT_EQ(w->vars().wrs, pending);
     EXPECT_TRUE(dialogs.messages.isEmpty());
 }
 
@@ -194,18 +194,18 @@ TEST_P(IdFieldTest, SendsFourBytesOrRefuses)
     put(route.control, QString::fromUtf8(c.id));
     dialogs.inputAnswers = {"100"}; // for InstSN
     const QByteArray pending = proto::buildRequest(5, 0xF0);
-    w->wrs = pending;
+    setVars([&](CycleVars &v) { v.wrs = pending; });
 
     (w.get()->*route.click)();
 
     if (c.field.isEmpty()) {
         EXPECT_EQ(dialogs.messages, QStringList{c.message});
-        EXPECT_EQ(w->wrs, route.keepsPending ? pending : QByteArray());
-        EXPECT_EQ(w->tag_read, 0);
+        EXPECT_EQ(w->vars().wrs, route.keepsPending ? pending : QByteArray());
+        EXPECT_EQ(w->vars().tag_read, 0);
     } else {
         EXPECT_TRUE(dialogs.messages.isEmpty()) << dialogs.messages.join('|').toStdString();
-        EXPECT_EQ(w->wrs.bytes().mid(route.offset, 4), c.field);
-        EXPECT_EQ(w->wrs.back(), char(proto::crc8(w->wrs.bytes().chopped(1))));
+        EXPECT_EQ(w->vars().wrs.bytes().mid(route.offset, 4), c.field);
+        EXPECT_EQ(w->vars().wrs.back(), char(proto::crc8(w->vars().wrs.bytes().chopped(1))));
     }
 }
 
@@ -235,8 +235,8 @@ TEST_F(TagTest, ReadParamMetkiWithoutAnAddressLeavesTheFlagDown)
     put("outID", "12AB3C");
     noAddress();
     w->ReadParamMetki_Click();
-    EXPECT_TRUE(w->wrs.isEmpty());
-    EXPECT_EQ(w->tag_read, 0);
+    EXPECT_TRUE(w->vars().wrs.isEmpty());
+    EXPECT_EQ(w->vars().tag_read, 0);
 }
 
 // ---- SetModesMetki refusals ----------------------------------------------
@@ -253,11 +253,11 @@ TEST_P(ParamRefusalTest, RefusesWithTheFirstFailingCheck)
     putExampleParams();
     for (const auto &[name, value] : GetParam().edits)
         put(name, QString::fromUtf8(value));
-    w->wrs = proto::buildRequest(5, 0xF0);
+    setVars([&](CycleVars &v) { v.wrs = proto::buildRequest(5, 0xF0); });
     put("CmdBoxText", "keep");
     w->SetModesMetki_Click();
     EXPECT_EQ(dialogs.messages, QStringList{GetParam().message});
-    EXPECT_TRUE(w->wrs.isEmpty());
+    EXPECT_TRUE(w->vars().wrs.isEmpty());
     EXPECT_EQ(text("CmdBoxText"), "keep");
 }
 
@@ -298,11 +298,11 @@ TEST_F(TagTest, SetModesMetkiWithoutAnAddressEmptiesTheDump)
 {
     putExampleParams();
     put("CmdBoxText", "keep");
-    w->wrs = proto::buildRequest(5, 0xF0);
+    setVars([&](CycleVars &v) { v.wrs = proto::buildRequest(5, 0xF0); });
     noAddress();
     w->SetModesMetki_Click();
     EXPECT_EQ(dialogs.messages, QStringList{NoAddress});
-    EXPECT_TRUE(w->wrs.isEmpty());
+    EXPECT_TRUE(w->vars().wrs.isEmpty());
     EXPECT_EQ(text("CmdBoxText"), "");
 }
 
@@ -319,17 +319,17 @@ TEST_P(SerialAnswerTest, AcceptsZeroToTwoMillion)
 {
     put("outID", "12AB3C");
     put("txtRec", "keep");
-    w->wrs = proto::buildRequest(5, 0xF0);
+    setVars([&](CycleVars &v) { v.wrs = proto::buildRequest(5, 0xF0); });
     dialogs.inputAnswers = {QString::fromUtf8(GetParam().answer)};
     w->InstSN_Click();
     if (GetParam().serial.isEmpty()) {
         EXPECT_EQ(dialogs.messages, QStringList{GenericRange});
-        EXPECT_TRUE(w->wrs.isEmpty());
+        EXPECT_TRUE(w->vars().wrs.isEmpty());
         EXPECT_EQ(ctl<QPlainTextEdit>("txtRec")->toPlainText(), "keep");
     } else {
         EXPECT_TRUE(dialogs.messages.isEmpty());
-        ASSERT_EQ(w->wrs.size(), 12);
-        EXPECT_EQ(w->wrs.bytes().mid(7, 4), GetParam().serial);
+        ASSERT_EQ(w->vars().wrs.size(), 12);
+        EXPECT_EQ(w->vars().wrs.bytes().mid(7, 4), GetParam().serial);
     }
 }
 
@@ -345,7 +345,7 @@ TEST_F(TagTest, InstSNCancelledDoesNothing)
     put("outID", "12AB3C");
     put("txtRec", "keep");
     w->InstSN_Click(); // no answer scripted: cancel
-    EXPECT_TRUE(w->wrs.isEmpty());
+    EXPECT_TRUE(w->vars().wrs.isEmpty());
     EXPECT_TRUE(dialogs.messages.isEmpty());
     EXPECT_EQ(ctl<QPlainTextEdit>("txtRec")->toPlainText(), "keep");
 }
@@ -357,7 +357,7 @@ TEST_F(TagTest, InstSNWithoutAnAddressRecordsTheEmptyRequest)
     dialogs.inputAnswers = {"100"};
     w->InstSN_Click();
     EXPECT_EQ(dialogs.messages, QStringList{NoAddress});
-    EXPECT_TRUE(w->wrs.isEmpty());
+    EXPECT_TRUE(w->vars().wrs.isEmpty());
     EXPECT_EQ(ctl<QPlainTextEdit>("txtRec")->toPlainText(), "\n\n");
 }
 
@@ -380,7 +380,7 @@ TEST_F(TagTest, TagPollFillsTheIdBoxOnceAfterAParameterRead)
     w->ReadParamMetki_Click();
     tick(replyFrame(5, 0xE0, bytes({0, 0, 0, 1, 0x00, 0x12, 0xAB, 0x3C, 0x10})));
     EXPECT_EQ(text("ID_Metki"), "012AB3C");
-    EXPECT_EQ(w->tag_read, 0);
+    EXPECT_EQ(w->vars().tag_read, 0);
 
     put("ID_Metki", "ABCDEF"); // the operator edits it
     tick(replyFrame(5, 0xE0, bytes({0, 0, 0, 1, 0x00, 0xA1, 0xB2, 0xC3, 0x10})));
@@ -390,7 +390,7 @@ TEST_F(TagTest, TagPollFillsTheIdBoxOnceAfterAParameterRead)
 
 TEST_F(TagTest, TagDataFillsTheLabelsAndTheEditableBoxes)
 {
-    w->tag_read = 1;
+    setVars([&](CycleVars &v) { v.tag_read = 1; });
     tick(replyFrame(5, 0xE3, bytes({0x00, 0x01, 0xE2, 0x40, 0x00, 0x12, 0xAB, 0x3C, 0x03, 0xE8, 0x02,
                                     0x64, 134, 0x00, 0x3C, 0x50})));
     EXPECT_EQ(text("MsgCom"), "Считаны данные.");
@@ -407,7 +407,7 @@ TEST_F(TagTest, TagDataFillsTheLabelsAndTheEditableBoxes)
     EXPECT_EQ(text("outVer"), "1.3.4.");
     EXPECT_EQ(text("sleep_time"), "60");
     EXPECT_EQ(text("UrPr"), "80");
-    EXPECT_EQ(w->tag_read, 1); // only the tag poll lowers it
+    EXPECT_EQ(w->vars().tag_read, 1); // only the tag poll lowers it
 }
 
 TEST_F(TagTest, TagParameterConfirmation)

@@ -60,9 +60,10 @@ QString ExchangeLogModel::cell(const ExchangeRecord &r, int column) const
         }
         break;
     case Meaning:
+        // A request that never went out says why: replaced by a newer one
+        // unless the record names another reason.
         if (!r.sent)
-            return r.meaning.trimmed().isEmpty() ? notSentText()
-                                                 : notSentText() + QStringLiteral(": ") + r.meaning.trimmed();
+            return r.meaning.trimmed().isEmpty() ? notSentText() : r.meaning.trimmed();
         return r.meaning.trimmed();
     case RoundTrip:
         return r.roundTripMs < 0 ? QStringLiteral("—") : QString::number(r.roundTripMs);

@@ -3,6 +3,7 @@
 // (exchangecycle.h) and its pacing on the line (cyclerunner.h) hold no widgets.
 #include "window/frmSerial.h"
 #include "exchange/cyclerunner.h"
+#include "exchange/statustexts.h"
 #include "protocol/conversions.h"
 #include "widgets/lamp.h"
 #include "ui_frmSerial.h"
@@ -52,6 +53,10 @@ void frmSerial::dialogCloses()
 
 void frmSerial::onLineLost()
 {
+    // Whatever was built for this port is dropped at once, even under a box:
+    // a handler that stores its request once the box closes stores it for a
+    // port that is gone, and it must never go out on one opened later.
+    cycle_.lineLost();
     if (runner_->paused()) {
         lineLostPending_ = true;
         return;
@@ -67,11 +72,10 @@ void frmSerial::closeForLostLine()
     // Stop before the box, whose event loop must run no tick against a port
     // that is gone; nothing pending survives the port.
     tmrComm_->stop();
+    cycle_.lineLost();
     runner_->abort();
-    wrs.clear();
-    dialogs_.message(QStringLiteral("Ошибка записи в порт"));
+    dialogs_.message(status::writeError());
     BTNCloseCom_Click();
-    wrs.clear();
 }
 
 void frmSerial::showOutcome(const TickOutcome &out)

@@ -37,23 +37,14 @@ class frmSerial : public QWidget
 {
     Q_OBJECT
 
-    // Declared first: the window variables below are its fields.
-    ExchangeCycle cycle_;
-
 public:
     frmSerial(PortLayer &port, Dialogs &dialogs, QWidget *parent = nullptr);
     ~frmSerial() override;
 
-    // Window variables shared by the command handlers and the exchange
-    // cycle, which owns them (see CycleVars).
-    PendingRequest &wrs = cycle_.v.wrs;
-    qint16 &net_opr = cycle_.v.net_opr;
-    quint8 &mode_yes = cycle_.v.mode_yes;
-    QString &last_msg = cycle_.v.last_msg;
-    qint16 &no_data = cycle_.v.no_data;
-    quint8 &CointWrs = cycle_.v.CointWrs;
-    quint8 &last_net = cycle_.v.last_net;
-    quint8 &tag_read = cycle_.v.tag_read;
+    // The exchange engine: it owns the cycle's variables (wrs, net_opr,
+    // mode_yes, ...); the handlers change them through its verbs.
+    ExchangeCycle &cycle() { return cycle_; }
+    const CycleVars &vars() const { return cycle_.vars(); }
     double SplashTicks = 0;  // Timer1 ticks so far
 
     // Paces the exchange cycle on the line (exchange/cyclerunner.h).
@@ -65,18 +56,18 @@ public:
     QTimer *TMRComm() const { return tmrComm_; }
     Form2 *splash() const { return form2_; }
 
-    // Start-up and connection (app/).
+    // Start-up and connection (lifecycle.cpp).
     void Form_Load();
     void Timer1_Timer();
     void BTNOpenCom_Click();
     void BTNCloseCom_Click();
     void Form_Terminate();
 
-    // Exchange cycle (exchange/): starts a tick; the tick shows its reply
+    // Exchange cycle (TMRComm.cpp): starts a tick; the tick shows its reply
     // once the read is over, without the window ever waiting for the line.
     void TMRComm_Timer();
 
-    // Reader search and identification (commands/reader/).
+    // Reader search and identification (reader_*.cpp).
     void Opros_Click();
     QByteArray Zapros_ser_num() const;
     void CmbNet_Change();
@@ -104,7 +95,7 @@ public:
     void ids_clr_Click();
     void Command3_Click();
 
-    // Tag and slave-sensor commands (commands/tag/).
+    // Tag and slave-sensor commands (tag_*.cpp).
     void CMD_zapros_metki(quint32 SerialN, quint8 cmdd);
     void Find_metki_Click();
     void ReadParamMetki_Click();
@@ -113,18 +104,23 @@ public:
     void sl_zapros_Click();
     void zapr_data_sl_Click();
 
-    // Control enabling by Tag (ui/).
+    // Control enabling by Tag (tags.cpp).
     void SwitchTags();
     void CloseAllTags();
     void swtag130();
     void swtag131();
     void swtag134();
 
-    // Output log (ui/).
+    // Output log.
     void PrintToWin(const QByteArray &wdd);
     void out_win(const QByteArray &sst);
+    // The same, as a verb's display of the pending request once the verb
+    // has taken effect.
+    ExchangeCycle::Then printToWin();
+    ExchangeCycle::Then outWin();
+    ExchangeCycle::Then showInCommandBox();
 
-    // Frames for the current address (commands/reader/).
+    // Frames for the current address (reader_search.cpp).
     // The address of the selected CmbNet entry; none when no entry is
     // selected or its text is no number 0..255.
     std::optional<quint8> currentAddress() const;
@@ -152,7 +148,7 @@ protected:
 private:
     // What the controls say at the start of a tick.
     Selection selection() const;
-    // Display of a tick's outcome and of each reply (exchange/).
+    // Display of a tick's outcome and of each reply (TMRComm.cpp, *_replies.cpp).
     void showOutcome(const TickOutcome &outcome);
     void showIdentification(const proto::Identification &id);
     void showNetworkPoll(const reply::NetworkPoll &poll);
@@ -169,7 +165,7 @@ private:
     void dialogOpens();
     void dialogCloses();
 
-    // The show/hide rule of the mode option boxes (commands/reader/).
+    // The show/hide rule of the mode option boxes (reader_modes.cpp).
     void showModeOptions(bool visible);
     // Each mode's option button with the mode code it stands for.
     std::vector<std::pair<QRadioButton *, quint8>> modeButtons() const;
@@ -180,6 +176,7 @@ private:
     void applyTagRange(int from, int to, bool enable);
 
     std::unique_ptr<Ui::frmSerial> ui;
+    ExchangeCycle cycle_;
     PortLayer &port_;
     // Every box of the window goes through here: the cycle pauses while one is open.
     GuardedDialogs dialogs_;

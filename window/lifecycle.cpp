@@ -28,10 +28,7 @@ void frmSerial::Form_Load()
     ui->invers->hide();
     ui->usred->hide();
 
-    mode_yes = 2;
-    net_opr = 0;
-    CointWrs = 0;
-    tag_read = 0;
+    cycle_.reset();
 
     ui->CmbNet->clear();
     ui->CmbNet->addItem(QStringLiteral("0"));
@@ -102,6 +99,7 @@ void frmSerial::BTNOpenCom_Click()
         return;
     }
 
+    cycle_.portOpened();
     SwitchTags();
     tmrComm_->start();
     ui->BTNOpenCom->setEnabled(false);

@@ -11,7 +11,7 @@ void frmSerial::hig_Click()
         return;
     if (dialogs_.askYesNo(QStringLiteral("Сейчас будет произведена перекалибровка верхнего уровня. "
                                          "Вы уверены что это нужно?")))
-        wrs = proto::buildRequest(*address, proto::code(proto::Command::FullLevel));
+        cycle_.queueRequest(proto::buildRequest(*address, proto::code(proto::Command::FullLevel)));
 }
 
 void frmSerial::low_Click()
@@ -21,5 +21,5 @@ void frmSerial::low_Click()
         return;
     if (dialogs_.askYesNo(QStringLiteral("Сейчас будет произведена перекалибровка нижнего уровня. "
                                          "Вы уверены что это нужно?")))
-        wrs = proto::buildRequest(*address, proto::code(proto::Command::EmptyLevel));
+        cycle_.queueRequest(proto::buildRequest(*address, proto::code(proto::Command::EmptyLevel)));
 }

@@ -24,7 +24,7 @@ void frmSerial::ids_r_Click()
     const auto address = addressOrSay();
     if (!address)
         return;
-    wrs = proto::buildRequest(*address, proto::code(proto::Command::IdTableRead));
+    cycle_.queueRequest(proto::buildRequest(*address, proto::code(proto::Command::IdTableRead)));
 }
 
 void frmSerial::ids_clr_Click()
@@ -32,7 +32,7 @@ void frmSerial::ids_clr_Click()
     const auto address = addressOrSay();
     if (!address)
         return;
-    wrs = proto::buildRequest(*address, proto::code(proto::Command::IdTableClear));
+    cycle_.queueRequest(proto::buildRequest(*address, proto::code(proto::Command::IdTableClear)));
 }
 
 void frmSerial::Command3_Click()
@@ -49,5 +49,6 @@ void frmSerial::Command3_Click()
     const QByteArray id = HexStr2Dig(ui->iddm->text());
     if (id.isEmpty())
         return;
-    wrs = proto::buildRequest(*address, proto::code(proto::Command::IdTable), QByteArray(1, char(*cell - 1)) + id);
+    cycle_.queueRequest(proto::buildRequest(*address, proto::code(proto::Command::IdTable),
+                                            QByteArray(1, char(*cell - 1)) + id));
 }

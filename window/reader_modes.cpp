@@ -34,9 +34,10 @@ void frmSerial::Set_mode_Click()
     if (!address)
         return;
     // Appended: two mode requests made within one tick go out together.
-    wrs += proto::buildRequest(*address, proto::code(proto::Command::Mode), QByteArray(1, char(mode)));
-    out_win(wrs);
-    mode_yes = 2;
+    cycle_.appendRequest(proto::buildRequest(*address, proto::code(proto::Command::Mode),
+                                             QByteArray(1, char(mode))),
+                         outWin());
+    cycle_.requestReload();
 }
 
 void frmSerial::showModeOptions(bool visible)
@@ -87,5 +88,5 @@ void frmSerial::Out_modes(quint8 nn)
             button->setChecked(true);
     }
     ui->usredn->setChecked(nn & OptionFrequency);
-    mode_yes = 0;
+    // The engine has put its latch to rest with the mode it showed.
 }

@@ -27,13 +27,14 @@ void frmSerial::net_Click()
     }
     // Appended to what is pending. The reader answers at its new address
     // only afterwards, so the list of addresses is left for a new search.
-    wrs += proto::buildRequest(*address, proto::code(proto::Command::NetAddress), QByteArray(1, char(*newAddress)));
-    out_win(wrs);
+    cycle_.appendRequest(proto::buildRequest(*address, proto::code(proto::Command::NetAddress),
+                                             QByteArray(1, char(*newAddress))),
+                         outWin());
 }
 
 void frmSerial::Command1_Click()
 {
-    wrs.clear();
+    cycle_.dropRequest();
     const auto address = currentAddress();
     const QString answer = dialogs_.inputBox(QStringLiteral("Введите серийный номер"),
                                              QStringLiteral("Ввод серийного номера"),
@@ -42,7 +43,7 @@ void frmSerial::Command1_Click()
         return;
     if (!address) {
         sayNoAddress();
-        out_win(wrs);
+        cycle_.whenSettled(outWin());
         return;
     }
     const auto serial = proto::parseInteger(answer);
@@ -50,9 +51,9 @@ void frmSerial::Command1_Click()
         dialogs_.message(msg::range2000000());
         return;
     }
-    wrs = proto::buildRequest(*address, proto::code(proto::Command::ReaderSerial),
-                              proto::Long_to_string(quint32(*serial)));
-    out_win(wrs);
+    cycle_.queueRequest(proto::buildRequest(*address, proto::code(proto::Command::ReaderSerial),
+                                            proto::Long_to_string(quint32(*serial))),
+                        outWin());
 }
 
 void frmSerial::Set_ident_Click()

@@ -25,7 +25,7 @@ const QString Error = QStringLiteral("error");
 
 void frmSerial::param_Click()
 {
-    wrs.clear();
+    cycle_.dropRequest();
     // Checked in this order; only the first bad entry is reported.
     const auto network = inRange(ui->num_net->text(), 1, 65000);
     if (!network) {
@@ -48,13 +48,13 @@ void frmSerial::param_Click()
     QByteArray data = proto::bigEndian16(quint16(*network));
     data.append(char(*channel));
     data.append(char(*power));
-    wrs = proto::buildRequest(*address, proto::code(proto::Command::RadioParams), data);
-    ui->CmdBoxText->setText(proto::hexDump(wrs, QLatin1Char(' ')));
+    cycle_.queueRequest(proto::buildRequest(*address, proto::code(proto::Command::RadioParams), data),
+                        showInCommandBox());
 }
 
 void frmSerial::Command2_Click()
 {
-    wrs.clear();
+    cycle_.dropRequest();
     const auto delay = inRange(ui->Zad2->text(), 0, 6000);
     if (!delay) {
         dialogs_.message(Error);
@@ -63,8 +63,9 @@ void frmSerial::Command2_Click()
     const auto address = addressOrSay();
     if (!address)
         return;
-    wrs = proto::buildRequest(*address, proto::code(proto::Command::Delay), proto::bigEndian16(quint16(*delay)));
-    ui->CmdBoxText->setText(proto::hexDump(wrs, QLatin1Char(' ')));
+    cycle_.queueRequest(proto::buildRequest(*address, proto::code(proto::Command::Delay),
+                                            proto::bigEndian16(quint16(*delay))),
+                        showInCommandBox());
 }
 
 void frmSerial::RD_DP_Click()
@@ -72,5 +73,5 @@ void frmSerial::RD_DP_Click()
     const auto address = addressOrSay();
     if (!address)
         return;
-    wrs = proto::buildRequest(*address, proto::code(proto::Command::DelayRead));
+    cycle_.queueRequest(proto::buildRequest(*address, proto::code(proto::Command::DelayRead)));
 }

@@ -46,11 +46,7 @@ QByteArray frmSerial::form_zaprosa(const QByteArray &wdd, quint8 numcom) const
 
 void frmSerial::Opros_Click()
 {
-    // The poll goes to every device on the line, whatever address is selected.
-    wrs = proto::networkPollFrame();
-    out_win(wrs);
-    net_opr = -1;
-    mode_yes = 2;
+    cycle_.startSearch(outWin());
 }
 
 QByteArray frmSerial::Zapros_ser_num() const
@@ -60,5 +56,5 @@ QByteArray frmSerial::Zapros_ser_num() const
 
 void frmSerial::CmbNet_Change()
 {
-    wrs = Zapros_ser_num();
+    cycle_.queueRequest(Zapros_ser_num());
 }

@@ -38,12 +38,12 @@ constexpr quint8 TagParamsLength = 0x0E; // data bytes after this one, checksum 
 
 void frmSerial::SetModesMetki_Click()
 {
-    wrs.clear();
+    cycle_.dropRequest();
 
     const auto address = currentAddress();
     if (!address) {
         sayNoAddress();
-        ui->CmdBoxText->setText(proto::hexDump(wrs, QLatin1Char(' ')));
+        cycle_.whenSettled(showInCommandBox());
         return;
     }
 
@@ -51,7 +51,7 @@ void frmSerial::SetModesMetki_Click()
     // only the first failing one is reported.
     const auto refuse = [this](const QString &text) {
         dialogs_.message(text);
-        wrs.clear();
+        cycle_.dropRequest();
     };
 
     const auto serial = proto::parseInteger(ui->SerNumMetki->text());
@@ -99,6 +99,6 @@ void frmSerial::SetModesMetki_Click()
     data.append(char(*mode));
     data.append(char(*power));
     data += proto::bigEndian16(quint16(*period));
-    wrs = proto::buildRequest(*address, proto::code(proto::Command::TagParams), data);
-    ui->CmdBoxText->setText(proto::hexDump(wrs, QLatin1Char(' ')));
+    cycle_.queueRequest(proto::buildRequest(*address, proto::code(proto::Command::TagParams), data),
+                        showInCommandBox());
 }

@@ -10,9 +10,7 @@
 
 void frmSerial::CMD_zapros_metki(quint32 SerialN, quint8 cmdd)
 {
-    wrs.clear();
-    wrs = form_zaprosa(proto::Long_to_string(SerialN), cmdd);
-    PrintToWin(wrs);
+    cycle_.queueRequest(form_zaprosa(proto::Long_to_string(SerialN), cmdd), printToWin());
 }
 
 void frmSerial::Find_metki_Click()
@@ -30,7 +28,6 @@ void frmSerial::ReadParamMetki_Click()
         dialogs_.message(msg::forHexError(tag.error));
         return;
     }
-    CMD_zapros_metki(tag.value, proto::code(proto::Command::TagData));
-    if (!wrs.isEmpty())
-        tag_read = 1;
+    cycle_.awaitTagRead(form_zaprosa(proto::Long_to_string(tag.value), proto::code(proto::Command::TagData)),
+                        printToWin());
 }

@@ -10,7 +10,7 @@
 
 void frmSerial::InstSN_Click()
 {
-    wrs.clear();
+    cycle_.dropRequest();
     const auto address = currentAddress();
     const QString answer = dialogs_.inputBox(QStringLiteral("Введите серийный номер метки"),
                                              QStringLiteral("Ввод серийного номера метки"),
@@ -20,13 +20,13 @@ void frmSerial::InstSN_Click()
 
     if (!address) {
         sayNoAddress();
-        out_win(wrs);
+        cycle_.whenSettled(outWin());
         return;
     }
     const proto::HexBytes id = proto::HexStr2Dig(ui->outID->text());
     if (id.error != proto::HexError::None) {
         dialogs_.message(msg::forHexError(id.error));
-        out_win(wrs);
+        cycle_.whenSettled(outWin());
         return;
     }
     const auto serial = proto::parseInteger(answer);
@@ -34,7 +34,7 @@ void frmSerial::InstSN_Click()
         dialogs_.message(msg::range2000000());
         return;
     }
-    wrs = proto::buildRequest(*address, proto::code(proto::Command::TagSerial),
-                              id.bytes + proto::Long_to_string(quint32(*serial)));
-    out_win(wrs);
+    cycle_.queueRequest(proto::buildRequest(*address, proto::code(proto::Command::TagSerial),
+                                            id.bytes + proto::Long_to_string(quint32(*serial))),
+                        outWin());
 }

@@ -7,11 +7,11 @@
 void frmSerial::sl_zapros_Click()
 {
     if (currentAddress())
-        wrs = form_zaprosa(QByteArray(), proto::code(proto::Command::SlaveRs485));
+        cycle_.queueRequest(form_zaprosa(QByteArray(), proto::code(proto::Command::SlaveRs485)));
 }
 
 void frmSerial::zapr_data_sl_Click()
 {
     if (currentAddress())
-        wrs = form_zaprosa(QByteArray(), proto::code(proto::Command::SlaveData));
+        cycle_.queueRequest(form_zaprosa(QByteArray(), proto::code(proto::Command::SlaveData)));
 }

@@ -13,6 +13,7 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <initializer_list>
 #include <ostream>
 #include <memory>
@@ -66,6 +67,14 @@ protected:
     QString text(const QString &name) const { return text(name.toUtf8().constData()); }
 
     void showPage(int page) { ctl<QTabWidget>("SSTab1")->setCurrentIndex(page); }
+
+    // Puts the cycle's variables into a test's starting state.
+    void setVars(const std::function<void(CycleVars &)> &change)
+    {
+        CycleVars v = w->vars();
+        change(v);
+        w->cycle().restore(v);
+    }
     void showPage(Page page) { showPage(int(page)); }
 };
 
@@ -98,7 +107,7 @@ protected:
     {
         openPort();
         selectAddress(address);
-        w->last_net = quint8(address);
+        setVars([&](CycleVars &v) { v.last_net = quint8(address); });
     }
 
     // Replaces the address list as a reader search would and selects `address`.

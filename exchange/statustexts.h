@@ -1,0 +1,37 @@
+#pragma once
+// Every status text the exchange cycle shows, in one place: the
+// confirmations of the readers' settings, the texts of the replies that carry
+// data, and what the cycle says of a silent line or a failed write. Texts are
+// the readers' own words, leading blanks included.
+#include <QString>
+
+namespace status {
+
+// The status a reply with command code `code` shows, or an empty string
+// when it shows none (the reader data reply speaks only through the latch,
+// see readerDataReceived()).
+QString forReply(quint8 code);
+
+// The first long reader data reply after a search, a mode setting or another
+// address.
+QString readerDataReceived();
+// The answer to a reader search was taken.
+QString searchDone();
+
+// A tick that brought no bytes, by the open page.
+QString noReader(const QString &addressText);
+QString noTag();
+QString noBridge();
+
+// A request could not be written: the port is closed.
+QString writeError();
+
+// As the exchange log names a request that got no reply, and those that
+// never reached the line.
+QString noReply();
+QString notSentPortLost();
+QString notSentPortClosed();
+// The reply read in the tick whose write failed: it is not shown.
+QString replyNotShown();
+
+} // namespace status
