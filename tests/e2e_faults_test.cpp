@@ -147,6 +147,46 @@ TEST_F(FaultLine, UnpluggedAdapterClosesThePortAndReplugOpensItAgain)
     EXPECT_EQ(sim.line().requests().last(), proto::buildRequest(5, 0xF0));
 }
 
+TEST_F(FaultLine, ACalibrationConfirmedWhileTheLineHangsUpNeverReachesTheReopenedLine)
+{
+    // Address 0, as the address box shows it again after the port reopens:
+    // nothing queued later replaces the calibration.
+    auto *box = ctl<QComboBox>("CmbNet");
+    box->clear();
+    box->addItem(QStringLiteral("0"));
+    box->setCurrentIndex(0);
+    tick();
+    sim.line().setSilent(true);
+    w->TMRComm_Timer(); // the tick waits its whole read on the silent line
+    dialogs.whileOpen = [this] {
+        sim.line().unplug();
+        QElapsedTimer waited; // the hang-up reaches the port while the box is open
+        waited.start();
+        while (port->isOpen() && waited.elapsed() < 2000)
+            runFor(5);
+        runFor(300); // the technician takes his time: the tick's read is over
+    };
+    dialogs.yesNoAnswers = {true};
+    w->low_Click();
+    dialogs.whileOpen = nullptr;
+    runFor(300);
+    EXPECT_EQ(dialogs.messages, QStringList{"Ошибка записи в порт"});
+
+    ASSERT_TRUE(sim.line().open());
+    sim.line().setSilent(false);
+    sim.line().clearRequests();
+    names.setOverride(PortNumber, sim.line().devicePath());
+    w->Timer1_Timer();
+    auto *ports = ctl<QComboBox>("CmbPort");
+    ports->setCurrentIndex(ports->findText(QStringLiteral("COM%1").arg(PortNumber)));
+    w->BTNOpenCom_Click();
+    ASSERT_TRUE(w->TMRComm()->isActive());
+    w->TMRComm()->stop();
+    ticks(3);
+    ASSERT_FALSE(sim.line().requests().isEmpty());
+    EXPECT_FALSE(sim.line().requests().contains(proto::buildRequest(0, 0xFA)));
+}
+
 // --- Replies cut in two --------------------------------------------------------
 
 namespace {

@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QRadioButton>
+#include <QThread>
 
 class ExchangeTest : public WindowTest
 {
@@ -395,4 +396,102 @@ TEST_F(ExchangeTest, APortLostUnderABoxDropsTheRequestBuiltFromItsAnswer)
     tick();
     EXPECT_EQ(port.written.size(), writes + 1);
     EXPECT_NE(lastWritten(), proto::buildRequest(0, 0xFB, bytes({9}))) << "sent with no operator action";
+}
+
+// --- A handler acts between two whole ticks -------------------------------------
+// Each tick below begins and then waits for its read (nothing has come yet);
+// the technician acts meanwhile.
+
+TEST_F(ExchangeTest, ACalibrationConfirmedWhileTheAdapterIsPulledNeverReachesTheReopenedLine)
+{
+    selectAddress(0); // as the address box shows it again after the port reopens
+    setVars([&](CycleVars &v) { v.last_net = 0; });
+    w->TMRComm_Timer(); // the tick waits for its read
+    dialogs.whileOpen = [this] {
+        port.hangUp();
+        QThread::msleep(PortLayer::ReadTotalMs + 10); // the tick's read is over before the box closes
+    };
+    dialogs.yesNoAnswers = {true};
+    w->low_Click();
+    dialogs.whileOpen = nullptr;
+    EXPECT_TRUE(port.written.isEmpty()) << "the waiting tick did not go on inside the handler";
+    QCoreApplication::processEvents();
+    EXPECT_EQ(dialogs.messages, QStringList{"Ошибка записи в порт"});
+
+    w->BTNOpenCom_Click();
+    tick();
+    tick();
+    EXPECT_FALSE(port.written.contains(proto::buildRequest(0, 0xFA)));
+}
+
+TEST_F(ExchangeTest, TheTagsSerialNumberGoesToTheTagShownWhenTheTechnicianDecided)
+{
+    showPage(Page::Tag);
+    tick(replyFrame(5, 0xE0, bytes({0, 0, 0, 1, 0x00, 0x12, 0xAB, 0x3C, 0x10})));
+    w->TMRComm_Timer();
+    // Another tag answers while the box is open, and is quiet before it closes.
+    dialogs.whileOpen = [this] {
+        port.replies.push_back(replyFrame(5, 0xE0, bytes({0, 0, 0, 1, 0x00, 0xA1, 0xB2, 0xC3, 0x10})));
+    };
+    dialogs.inputAnswers = {"100"};
+    w->InstSN_Click();
+    dialogs.whileOpen = nullptr;
+    EXPECT_EQ(text("outID"), "012AB3C") << "nothing is shown inside the handler";
+    QCoreApplication::processEvents();
+    EXPECT_EQ(text("outID"), "0A1B2C3");
+    EXPECT_EQ(w->vars().wrs, proto::buildRequest(5, 0xE2, bytes({0x00, 0x12, 0xAB, 0x3C, 0, 0, 0, 100})));
+}
+
+TEST_F(ExchangeTest, AModeSetWhileALongReplyIsReadIsNotUndoneByTheRepliesThatLeftBeforeIt)
+{
+    setVars([&](CycleVars &v) { v.mode_yes = 0; });
+    port.replies.push_back(readerData(1, 1, 1, true, 0x02)); // the reader is in mode "Считыватель"
+    tick();
+    w->TMRComm_Timer();
+    port.arriveNow(readerData(1, 1, 1, true, 0x02));
+    qobject_cast<QRadioButton *>(ctl("R485"))->setChecked(true); // the technician picks "Мост"
+    w->Set_mode_Click();
+    w->runner().endReadNow();
+    tick(readerData(1, 1, 1, true, 0x02)); // left the reader before the mode request
+    EXPECT_EQ(lastWritten(), proto::buildRequest(5, 0xF2, bytes({0x00})));
+    EXPECT_TRUE(qobject_cast<QRadioButton *>(ctl("R485"))->isChecked()) << "the old mode came back";
+    tick(replyFrame(5, 0xF2, bytes({0x00})));
+    tick(readerData(1, 1, 1, true, 0x00));
+    tick(readerData(1, 1, 1, true, 0x00));
+    EXPECT_TRUE(qobject_cast<QRadioButton *>(ctl("R485"))->isChecked());
+}
+
+TEST_F(ExchangeTest, ARequestMadeWhileTheSearchAnswerIsReadWinsOverTheIdentification)
+{
+    QVector<ExchangeRecord> log;
+    QObject::connect(w.get(), &frmSerial::exchanged, [&](const ExchangeRecord &r) { log << r; });
+    w->Opros_Click();
+    tick(); // the search goes out
+    w->TMRComm_Timer();
+    port.arriveNow(bytes({5, 7}));
+    dialogs.yesNoAnswers = {true};
+    w->hig_Click();
+    w->runner().endReadNow(); // the answer queues reader 5's identification...
+    tick();                   // ...which the technician's request replaced
+    EXPECT_EQ(lastWritten(), proto::buildRequest(5, 0xF5));
+    ASSERT_FALSE(log.isEmpty());
+    const auto notSent = std::find_if(log.begin(), log.end(), [](const ExchangeRecord &r) { return !r.sent; });
+    ASSERT_NE(notSent, log.end());
+    EXPECT_EQ(notSent->request, proto::buildRequest(5, 0xFC));
+}
+
+TEST_F(ExchangeTest, TheWriteErrorRowNamesTheRequestThatFailed)
+{
+    QVector<ExchangeRecord> log;
+    QObject::connect(w.get(), &frmSerial::exchanged, [&](const ExchangeRecord &r) { log << r; });
+    tick(); // 31 05 F0 goes out fine
+    log.clear();
+    w->ids_r_Click();
+    port.writeFails = true;
+    tick(readerData(1, 1, 1));
+    const auto failed = std::find_if(log.begin(), log.end(), [](const ExchangeRecord &r) {
+        return r.meaning == "Ошибка записи в порт";
+    });
+    ASSERT_NE(failed, log.end());
+    EXPECT_EQ(failed->request, proto::buildRequest(5, 0xE7));
 }
