@@ -168,6 +168,8 @@ void CycleRunner::report(const QByteArray &reply, qint64 replyAtMs, const TickOu
         record.meaning = status::noReply();
     else if (outcome.writeFailed)
         record.meaning = status::replyNotShown();
+    else if (!outcome.dropped.isEmpty())
+        record.meaning = outcome.dropped;
     else if (outcome.replyStatus && outcome.status)
         record.meaning = *outcome.status;
     else

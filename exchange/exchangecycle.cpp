@@ -220,12 +220,17 @@ TickOutcome ExchangeCycle::finish(const TickStart &start, bool written, const QB
                                   const Selection &s)
 {
     TickOutcome out;
+    // The reply read now answers the request written last tick.
+    const std::optional<quint8> asked = lastSentTo_;
+    lastSentTo_.reset();
     if (!written) {
         // The reply is dropped with the port; nothing built for it survives.
         out.writeFailed = true;
         lineLost();
         return out;
     }
+    if (start.request.size() > 1 && start.request != proto::networkPollFrame())
+        lastSentTo_ = quint8(start.request.at(1));
     out.lamp = LampAction::Blink;
 
     if (reply.isEmpty()) {
@@ -233,6 +238,11 @@ TickOutcome ExchangeCycle::finish(const TickStart &start, bool written, const QB
         if (v_.no_data == 0)
             v_.last_msg = s.status;
         v_.no_data = -1;
+        if (s.listIndex < 0) {
+            // Nothing was asked: no reader is silent.
+            out.status = status::noAddressPicked();
+            return out;
+        }
         switch (s.page) {
         case Page::Reader:
             out.status = status::noReader(s.addressText);
@@ -262,7 +272,16 @@ TickOutcome ExchangeCycle::finish(const TickStart &start, bool written, const QB
                    + proto::byteHex(start.pollChecksum);
     }
 
-    if (quint8(reply.at(0)) == proto::ReplyPrefix && n > 3) {
+    const bool frame = quint8(reply.at(0)) == proto::ReplyPrefix && n > 3;
+    if (frame && asked && s.address && *asked != *s.address) {
+        // The answer to a request to the reader picked before: its values are
+        // not this reader's. A confirmation still tells what was set.
+        const quint8 c = quint8(reply.at(2));
+        if (status::isConfirmation(c))
+            setStatus(out, status::forReply(c));
+        else
+            out.dropped = status::droppedOtherAddress(*asked);
+    } else if (frame) {
         dispatch(reply, out);
     } else {
         // Not a frame: the answer to a reader search, one byte per reader.
@@ -274,7 +293,11 @@ TickOutcome ExchangeCycle::finish(const TickStart &start, bool written, const QB
                     setStatus(out, status::searchDone());
                     out.decoded = reply::NetworkPoll{*addresses};
                 }
+            } else {
+                out.dropped = status::droppedTooLongForSearch();
             }
+        } else {
+            out.dropped = status::droppedNoSearch();
         }
         v_.net_opr = 0;
     }
@@ -306,6 +329,9 @@ void ExchangeCycle::dispatch(const QByteArray &r, TickOutcome &out)
                 }
             }
             out.decoded = shown;
+        } else {
+            out.dropped = proto::crc8(r, int(r.size()) - 1) != quint8(r.back()) ? status::droppedChecksum()
+                                                                               : status::droppedTooShort();
         }
         return;
     case Command::TagPoll:
@@ -315,28 +341,38 @@ void ExchangeCycle::dispatch(const QByteArray &r, TickOutcome &out)
             out.decoded = reply::TagPoll{*t, v_.tag_read == 1};
             if (v_.tag_read == 1)
                 v_.tag_read = 0;
+        } else {
+            out.dropped = status::droppedTooShort();
         }
         return;
     case Command::TagData:
         if (auto t = proto::decodeTagData(r)) {
             setStatus(out, status::forReply(c));
             out.decoded = *t;
+        } else {
+            out.dropped = status::droppedTooShort();
         }
         return;
     case Command::IdTable:
         if (auto ids = proto::decodeIdTable(r))
             out.decoded = reply::IdTable{*ids};
+        else
+            out.dropped = status::droppedTooShort();
         return;
     case Command::SlaveData:
         if (auto s = proto::decodeSlaveData(r)) {
             setStatus(out, status::forReply(c));
             out.decoded = *s;
+        } else {
+            out.dropped = status::droppedTooShort();
         }
         return;
     case Command::SlaveRs485:
         if (auto word = proto::decodeSlaveRs485(r)) {
             setStatus(out, status::forReply(c));
             out.decoded = reply::SlaveRs485{*word};
+        } else {
+            out.dropped = status::droppedTooShort();
         }
         return;
     case Command::Delay:
@@ -344,6 +380,8 @@ void ExchangeCycle::dispatch(const QByteArray &r, TickOutcome &out)
         if (auto delay = proto::decodeAdditionalParams(r)) {
             setStatus(out, status::forReply(c));
             out.decoded = reply::AdditionalParams{*delay};
+        } else {
+            out.dropped = status::droppedTooShort();
         }
         return;
     case Command::Mode:

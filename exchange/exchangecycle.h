@@ -73,6 +73,7 @@ struct TickOutcome {
     bool replyStatus = false;         // the status came from the reply itself
     std::optional<QString> dump;      // the receive dump's new text
     reply::Any decoded;
+    QString dropped;                  // why the reply was dropped, as the log says it; empty when taken
 };
 
 // The engine. A tick is one piece: begin() (address change, automatic poll),
@@ -165,6 +166,9 @@ private:
     void setStatus(TickOutcome &out, const QString &text) const;
 
     CycleVars v_;
+    // The address the request written last tick went to: the reply read now
+    // answers it. None when nothing (or the broadcast search) went out.
+    std::optional<quint8> lastSentTo_;
     bool inTick_ = false;
     bool lost_ = false;
     std::vector<Verb> deferred_;

@@ -43,6 +43,25 @@ QString forReply(quint8 code)
     }
 }
 
+bool isConfirmation(quint8 code)
+{
+    using proto::Command;
+    switch (Command(code)) {
+    case Command::TagParams:
+    case Command::EmptyLevel:
+    case Command::Mode:
+    case Command::FullLevel:
+    case Command::NetAddress:
+    case Command::Averaging:
+    case Command::AveragingOff:
+    case Command::ReaderSerial:
+    case Command::Inversion:
+        return true;
+    default:
+        return false;
+    }
+}
+
 QString readerDataReceived()
 {
     return QStringLiteral("Приняты данные");
@@ -68,6 +87,11 @@ QString noBridge()
     return QStringLiteral("Нет связи с удаленным считывателем");
 }
 
+QString noAddressPicked()
+{
+    return QStringLiteral("Запросы не отправляются: выберите адрес из найденных поиском");
+}
+
 QString writeError()
 {
     return QStringLiteral("Ошибка записи в порт");
@@ -91,6 +115,31 @@ QString notSentPortClosed()
 QString replyNotShown()
 {
     return QStringLiteral("не обработан: ошибка записи в порт");
+}
+
+QString droppedChecksum()
+{
+    return QStringLiteral("отброшен: неверная контрольная сумма");
+}
+
+QString droppedTooShort()
+{
+    return QStringLiteral("отброшен: короче, чем ответ с этим кодом");
+}
+
+QString droppedOtherAddress(quint8 askedAddress)
+{
+    return QStringLiteral("отброшен: ответ на запрос к прежнему адресу %1").arg(askedAddress);
+}
+
+QString droppedNoSearch()
+{
+    return QStringLiteral("отброшен: не кадр, а поиск не запущен");
+}
+
+QString droppedTooLongForSearch()
+{
+    return QStringLiteral("отброшен: слишком длинный для ответа на поиск");
 }
 
 } // namespace status

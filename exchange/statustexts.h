@@ -12,6 +12,9 @@ namespace status {
 // see readerDataReceived()).
 QString forReply(quint8 code);
 
+// A reply that only confirms a setting (0xF2 echoes the mode set).
+bool isConfirmation(quint8 code);
+
 // The first long reader data reply after a search, a mode setting or another
 // address.
 QString readerDataReceived();
@@ -23,6 +26,9 @@ QString noReader(const QString &addressText);
 QString noTag();
 QString noBridge();
 
+// Ticks with no address picked from the list: nothing is asked.
+QString noAddressPicked();
+
 // A request could not be written: the port is closed.
 QString writeError();
 
@@ -33,5 +39,11 @@ QString notSentPortLost();
 QString notSentPortClosed();
 // The reply read in the tick whose write failed: it is not shown.
 QString replyNotShown();
+// A reply the cycle dropped, and why.
+QString droppedChecksum();
+QString droppedTooShort();
+QString droppedOtherAddress(quint8 askedAddress);
+QString droppedNoSearch();
+QString droppedTooLongForSearch();
 
 } // namespace status

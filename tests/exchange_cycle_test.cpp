@@ -494,3 +494,54 @@ TEST(OneOrderDisplay, AVerbShowsThePendingRequestOnlyOnceItTookEffect)
     cycle.settle();
     EXPECT_EQ(shown, QStringList{QString::fromLatin1((proto::buildRequest(7, 0xFC) + ModeBridge).toHex())});
 }
+
+// --- A reply the cycle drops says why ---------------------------------------------
+
+namespace {
+
+struct DropCase {
+    const char *name;
+    QByteArray lastRequest; // written on the tick before: the reply answers it
+    QByteArray reply;
+    QString why;
+};
+
+class Dropped : public ::testing::TestWithParam<DropCase> {};
+
+QByteArray wrongChecksum(QByteArray r)
+{
+    r.back() = char(r.back() ^ 1);
+    return r;
+}
+const QByteArray ReaderDataOf5 = reply(5, 0xF0, QByteArray(17, '\1'));
+const QByteArray ReaderDataOf7 = reply(7, 0xF0, QByteArray(17, '\1'));
+const QByteArray ShortTagPoll = reply(5, 0xE0, hex("0001"));
+
+} // namespace
+
+TEST_P(Dropped, TheLogSaysWhyNotWhatItWouldHaveMeant)
+{
+    const DropCase &c = GetParam();
+    ExchangeCycle cycle;
+    setVars(cycle, [&](CycleVars &v) { v.last_net = 5; v.wrs = c.lastRequest; });
+    const Selection s = onPage(Page::Reader);
+    cycle.finish(cycle.begin(s), true, {}, s);
+    cycle.settle();
+    const TickOutcome out = cycle.finish(cycle.begin(s), true, c.reply, s);
+    EXPECT_EQ(out.dropped, c.why);
+    EXPECT_TRUE(std::holds_alternative<std::monostate>(out.decoded));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Replies, Dropped,
+    ::testing::Values(
+        DropCase{"ReaderDataWithAWrongChecksum", proto::buildRequest(5, 0xF0),
+                 wrongChecksum(ReaderDataOf5),
+                 "отброшен: неверная контрольная сумма"},
+        DropCase{"AnswerToTheReaderPickedBefore", proto::buildRequest(7, 0xF0), ReaderDataOf7,
+                 "отброшен: ответ на запрос к прежнему адресу 7"},
+        DropCase{"BytesWhileNoSearchRuns", proto::buildRequest(5, 0xF0), hex("0507"),
+                 "отброшен: не кадр, а поиск не запущен"},
+        DropCase{"TagPollTooShort", proto::buildRequest(5, 0xF0), ShortTagPoll,
+                 "отброшен: короче, чем ответ с этим кодом"}),
+    [](const auto &info) { return std::string(info.param.name); });

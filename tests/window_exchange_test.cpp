@@ -495,3 +495,122 @@ TEST_F(ExchangeTest, TheWriteErrorRowNamesTheRequestThatFailed)
     ASSERT_NE(failed, log.end());
     EXPECT_EQ(failed->request, proto::buildRequest(5, 0xE7));
 }
+
+// --- What the technician sees belongs to the reader he picked ------------------
+
+namespace {
+
+struct StaleCase {
+    const char *name;
+    Page page;
+    QByteArray reply;                          // what reader 5 reports on that page
+    std::vector<std::pair<const char *, const char *>> shown; // control -> its start text
+};
+
+class StaleValues : public ExchangeTest, public ::testing::WithParamInterface<StaleCase>
+{
+protected:
+    void fill()
+    {
+        auto *box = ctl<QComboBox>("CmbNet");
+        box->clear();
+        box->addItems({"5", "9"});
+        box->setCurrentIndex(0);
+        showPage(GetParam().page);
+        tick(GetParam().reply);
+        for (const auto &[name, start] : GetParam().shown)
+            ASSERT_NE(text(name), start) << name << " was not filled";
+    }
+    void expectStartTexts()
+    {
+        for (const auto &[name, start] : GetParam().shown)
+            EXPECT_EQ(text(name), start) << name;
+    }
+};
+
+QByteArray idTable()
+{
+    QByteArray p;
+    for (int k = 0; k < 10; ++k)
+        p += bytes({0x3C, 0xAB, 0x12, k});
+    return replyFrame(5, 0xE6, p);
+}
+
+} // namespace
+
+TEST_P(StaleValues, GoBackToTheirStartTextsWhenAnotherReaderIsPicked)
+{
+    fill();
+    ctl<QComboBox>("CmbNet")->setCurrentIndex(1);
+    expectStartTexts();
+}
+
+TEST_P(StaleValues, GoBackToTheirStartTextsWhenThePortClosesAndOpensAgain)
+{
+    fill();
+    w->BTNCloseCom_Click();
+    w->BTNOpenCom_Click();
+    expectStartTexts();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Pages, StaleValues,
+    ::testing::Values(
+        StaleCase{"BoundIdTable", Page::Reader, idTable(), {{"m1_0", "0"}, {"m1_9", "0"}}},
+        StaleCase{"Delay", Page::Reader, replyFrame(5, 0xF1, bytes({0xE8, 0x03})), {{"Zad2", "0"}}},
+        StaleCase{"Tag", Page::Tag, replyFrame(5, 0xE0, bytes({0, 0, 0, 1, 0x00, 0x12, 0xAB, 0x3C, 0x10})),
+                  {{"outID", "0"}, {"SerNumMetki", "0"}, {"UrPr", "0"}}},
+        StaleCase{"SlaveSensor", Page::Bridge, replyFrame(5, 0xE8, bytes({0x01, 0xE2, 0x40, 0x00, 0x19, 0x80, 0x04, 0xB0, 0x01, 0xA0})),
+                  {{"sn_sl", "-"}, {"fr_sl", "нет"}}}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST_F(ExchangeTest, ADelayTheTechnicianTypedStaysWhenAnotherReaderIsPicked)
+{
+    auto *box = ctl<QComboBox>("CmbNet");
+    box->clear();
+    box->addItems({"5", "9"});
+    box->setCurrentIndex(0);
+    tick(replyFrame(5, 0xF1, bytes({0xE8, 0x03}))); // reader 5's delay
+    auto *delay = ctl<QLineEdit>("Zad2");
+    delay->setText("25"); // typed by the technician
+    emit delay->textEdited("25");
+    box->setCurrentIndex(1);
+    EXPECT_EQ(text("Zad2"), "25");
+}
+
+TEST_F(ExchangeTest, TheAnswerToTheLastReadersRequestIsNotShownAsTheNewOnes)
+{
+    auto *box = ctl<QComboBox>("CmbNet");
+    box->clear();
+    box->addItems({"5", "9"});
+    box->setCurrentIndex(0);
+    tick();                                  // 31 05 F0 goes out
+    box->setCurrentIndex(1);                 // the technician picks reader 9
+    tick(readerData(0x1E, 700, 123456));     // reader 5 answers while 9 is identified
+    EXPECT_EQ(lastWritten(), proto::buildRequest(9, 0xFC));
+    EXPECT_EQ(text("tek"), "нет данных");
+}
+
+TEST_F(ExchangeTest, NoTagHeardSinceAnotherReaderWasPickedNoTagIsAddressed)
+{
+    showPage(Page::Tag);
+    tick(replyFrame(5, 0xE0, bytes({0, 0, 0, 1, 0x00, 0x12, 0xAB, 0x3C, 0x10})));
+    selectAddress(9);
+    dialogs.inputAnswers = {"100"};
+    w->InstSN_Click();
+    w->ReadParamMetki_Click();
+    EXPECT_EQ(dialogs.messages.size(), 2);
+    EXPECT_TRUE(dialogs.inputs.empty());
+    EXPECT_TRUE(w->vars().wrs.isEmpty());
+}
+
+TEST_F(ExchangeTest, ATypedAddressThatNamesNoReaderSaysNothingIsAsked)
+{
+    tick(readerData(0x1E, 700, 123456));
+    auto *box = ctl<QComboBox>("CmbNet");
+    box->setEditText("99");
+    w->CmbNet_Change();
+    tick();
+    EXPECT_EQ(text("MsgCom"), "Запросы не отправляются: выберите адрес из найденных поиском");
+    EXPECT_EQ(text("tek"), "нет данных");
+}

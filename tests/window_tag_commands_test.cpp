@@ -33,6 +33,12 @@ protected:
     {
         WindowTest::SetUp();
         connectToReader(5);
+        // A tag has answered: the handlers that address the tag last heard
+        // act on it (the tests put the ID they need into outID).
+        tick(replyFrame(5, 0xE0, QByteArray(9, '\0')));
+        port.written.clear();
+        w->PrintToWin({});
+        ctl<QPlainTextEdit>("txtRec")->clear();
     }
 
     void put(const char *name, const QString &value)

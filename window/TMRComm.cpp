@@ -95,7 +95,7 @@ void frmSerial::showOutcome(const TickOutcome &out)
                    [this](const proto::Identification &id) { showIdentification(id); },
                    [this](const reply::ReaderData &d) { showReaderData(d); },
                    [this](const reply::AdditionalParams &p) {
-                       ui->Zad2->setText(QString::number(p.delay));
+                       showDeviceValue(ui->Zad2, QString::number(p.delay));
                    },
                    [this](const reply::IdTable &t) {
                        for (int k = 0; k < 10 && k < t.ids.size(); ++k)

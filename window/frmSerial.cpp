@@ -41,11 +41,7 @@ frmSerial::frmSerial(PortLayer &port, Dialogs &dialogs, QWidget *parent)
     tmrComm_->setTimerType(Qt::PreciseTimer);
 
     runner_ = new CycleRunner(cycle_, port_, this);
-    connect(runner_, &CycleRunner::began, this, [this](const TickStart &start) {
-        if (start.addressChanged)
-            clearReaderSettings();
-        PrintToWin(start.request);
-    });
+    connect(runner_, &CycleRunner::began, this, [this](const TickStart &start) { PrintToWin(start.request); });
     connect(runner_, &CycleRunner::finished, this, &frmSerial::showOutcome);
     connect(&port_, &PortLayer::lineLost, this, &frmSerial::onLineLost);
 
@@ -67,6 +63,10 @@ frmSerial::frmSerial(PortLayer &port, Dialogs &dialogs, QWidget *parent)
     auto *logKey = new QShortcut(QKeySequence(Qt::Key_F12), this);
     connect(logKey, &QShortcut::activated, this, &frmSerial::showExchangeLog);
 
+    rememberStartValues();
+    // Another reader picked (by the technician or by a search): what the
+    // last one reported is not shown as this one's.
+    connect(ui->CmbNet, &QComboBox::currentIndexChanged, this, &frmSerial::forgetDeviceValues);
     connectHandlers();
     installKeyboard(this);
     installAboutBox(this);

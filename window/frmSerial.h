@@ -13,6 +13,8 @@
 #include "widgets/dialogs.h"
 
 #include <QByteArray>
+#include <QHash>
+#include <QSet>
 #include <QString>
 #include <QWidget>
 
@@ -27,6 +29,7 @@ class frmSerial;
 class CycleRunner;
 class PortLayer;
 class QLabel;
+class QLineEdit;
 class QRadioButton;
 class QTimer;
 class Form2;
@@ -156,8 +159,17 @@ private:
     void showTagPoll(const reply::TagPoll &poll);
     void showTagData(const proto::TagData &t);
     void showSlaveData(const proto::SlaveData &s);
-    // Another reader was picked: its parameter boxes wait for its own values.
-    void clearReaderSettings();
+    // The values of one device (devicevalues.cpp): back to their start
+    // texts when another device is picked or the port closes.
+    std::vector<QLabel *> deviceLabels() const;
+    std::vector<QLineEdit *> deviceBoxes() const;
+    void rememberStartValues();
+    void forgetDeviceValues();
+    // A box filled by a device's reply, until the technician types into it.
+    void showDeviceValue(QLineEdit *box, const QString &text);
+    // False, and the technician told, while no tag reply has filled the
+    // tag's ID since the last reset.
+    bool tagHeardOrSay();
     // The device went away under an open port.
     void onLineLost();
     // A failed write or a lost device: "Ошибка записи в порт", port closed.
@@ -185,6 +197,10 @@ private:
     Form2 *form2_ = nullptr;
     CycleRunner *runner_ = nullptr;
     bool lineLostPending_ = false; // the device went away while a box was open
+    QHash<QWidget *, QString> startTexts_;
+    QSet<QLineEdit *> fromDevice_;
+    bool rotationShown_ = false;
+    bool tagHeard_ = false;
 
     ExchangeLogModel *logModel_ = nullptr;
     ExchangeLog *logWindow_ = nullptr;

@@ -118,6 +118,7 @@ void frmSerial::BTNCloseCom_Click()
     ui->CmbNet->addItem(QStringLiteral("0"));
     ui->CmbNet->setCurrentIndex(0);
 
+    forgetDeviceValues();
     const QString noData = QStringLiteral("Нет данных");
     ui->sn->setText(QStringLiteral("0"));
     ui->vv->setText(QStringLiteral("--------"));

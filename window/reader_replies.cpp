@@ -37,13 +37,6 @@ void frmSerial::showNetworkPoll(const reply::NetworkPoll &poll)
     ui->netdev->setText(list);
 }
 
-void frmSerial::clearReaderSettings()
-{
-    ui->num_net->setText(QStringLiteral("0"));
-    ui->n_kan->setText(QStringLiteral("0"));
-    ui->ppow->setText(QStringLiteral("0"));
-}
-
 void frmSerial::showReaderData(const reply::ReaderData &reader)
 {
     const proto::ReaderData *const d = &reader.data;
@@ -101,8 +94,8 @@ void frmSerial::showReaderData(const reply::ReaderData &reader)
 
     if (reader.loadSettings && d->longForm) {
         Out_modes(d->longForm->mode);
-        ui->num_net->setText(QString::number(d->longForm->network));
-        ui->n_kan->setText(QString::number(d->longForm->channel));
-        ui->ppow->setText(QString::number(d->longForm->power));
+        showDeviceValue(ui->num_net, QString::number(d->longForm->network));
+        showDeviceValue(ui->n_kan, QString::number(d->longForm->channel));
+        showDeviceValue(ui->ppow, QString::number(d->longForm->power));
     }
 }

@@ -57,4 +57,8 @@ QByteArray frmSerial::Zapros_ser_num() const
 void frmSerial::CmbNet_Change()
 {
     cycle_.queueRequest(Zapros_ser_num());
+    // A typed address that names no reader found: nothing is asked, and
+    // nothing of the last reader stays on screen as if it were this one's.
+    if (CmbNetListIndex() < 0)
+        forgetDeviceValues();
 }

@@ -16,8 +16,9 @@ void frmSerial::showTagPoll(const reply::TagPoll &poll)
     // After a parameter read the ID box takes the tag's ID once; later polls
     // leave what the operator may have typed.
     if (poll.takeId)
-        ui->ID_Metki->setText(t->id);
+        showDeviceValue(ui->ID_Metki, t->id);
     ui->UrPr->setText(QString::number(t->level));
+    tagHeard_ = true;
 }
 
 void frmSerial::showTagData(const proto::TagData &tag)
@@ -26,16 +27,17 @@ void frmSerial::showTagData(const proto::TagData &tag)
     ui->outSN->setText(QString::number(t->serial));
     ui->textOutCmd->setText(proto::byteHex(t->command));
     ui->outID->setText(t->id);
-    ui->ID_Metki->setText(t->id);
+    showDeviceValue(ui->ID_Metki, t->id);
     ui->outTime->setText(QString::number(t->interval));
-    ui->IntervalMetki->setText(QString::number(t->interval));
+    showDeviceValue(ui->IntervalMetki, QString::number(t->interval));
     ui->outMode->setText(QString::number(t->mode));
-    ui->ModeMetki->setText(QString::number(t->mode));
+    showDeviceValue(ui->ModeMetki, QString::number(t->mode));
     ui->outPower->setText(QString::number(t->power));
-    ui->PowerMetki->setText(QString::number(t->power));
+    showDeviceValue(ui->PowerMetki, QString::number(t->power));
     ui->outVer->setText(t->version);
-    ui->sleep_time->setText(QString::number(t->sleep));
+    showDeviceValue(ui->sleep_time, QString::number(t->sleep));
     ui->UrPr->setText(QString::number(t->level));
+    tagHeard_ = true;
 }
 
 void frmSerial::showSlaveData(const proto::SlaveData &slave)

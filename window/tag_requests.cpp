@@ -22,7 +22,9 @@ void frmSerial::Find_metki_Click()
 
 void frmSerial::ReadParamMetki_Click()
 {
-    // The tag to read is the one last heard.
+    // The tag to read is the one last heard: none since another reader was picked.
+    if (!tagHeardOrSay())
+        return;
     const proto::HexNumber tag = proto::hexToNumber(ui->outID->text());
     if (tag.error != proto::HexError::None) {
         dialogs_.message(msg::forHexError(tag.error));

@@ -10,6 +10,9 @@
 
 void frmSerial::InstSN_Click()
 {
+    // The tag is the one last heard: none since another reader was picked.
+    if (!tagHeardOrSay())
+        return;
     cycle_.dropRequest();
     const auto address = currentAddress();
     const QString answer = dialogs_.inputBox(QStringLiteral("Введите серийный номер метки"),
