@@ -135,7 +135,7 @@ TEST(PortNames, OverrideWinsAndCountsOnlyWhenItsPathExists)
 }
 
 // What a COM name may lead to; only a terminal is a port.
-enum class Node { Terminal, LinkToTerminal, RegularFile, Fifo, Directory, DevNull };
+enum class Node { Terminal, LinkToTerminal, RegularFile, Fifo, Directory, DevNull, DevTty };
 
 struct NodeCase {
     const char *name;
@@ -173,6 +173,9 @@ TEST_P(PortNamesNode, IsAPortOnlyWhenATerminal)
     case Node::DevNull:
         ASSERT_TRUE(QFile::link(QStringLiteral("/dev/null"), path));
         break;
+    case Node::DevTty: // whoever opens it gets his own terminal
+        ASSERT_TRUE(QFile::link(QStringLiteral("/dev/tty"), path));
+        break;
     }
     PortNames names;
     names.setOverride(5, path);
@@ -185,7 +188,8 @@ INSTANTIATE_TEST_SUITE_P(Nodes, PortNamesNode,
                                            NodeCase{"RegularFile", Node::RegularFile, false},
                                            NodeCase{"Fifo", Node::Fifo, false},
                                            NodeCase{"Directory", Node::Directory, false},
-                                           NodeCase{"DevNull", Node::DevNull, false}),
+                                           NodeCase{"DevNull", Node::DevNull, false},
+                                           NodeCase{"DevTty", Node::DevTty, false}),
                          [](const auto &info) { return std::string(info.param.name); });
 
 // ---------------------------------------------------------------------------
@@ -228,6 +232,28 @@ TEST(InputQueue, HoldsAtMost4KiBDroppingTheOldestFirst)
     q.append(pattern(5000), 11);
     EXPECT_EQ(q.size(), InputQueue::Capacity);
     EXPECT_EQ(q.take(), pattern(5000).right(InputQueue::Capacity).left(255));
+}
+
+// Line noise comes one byte per arrival, each handed over by Qt as a view of
+// its 32 KiB read buffer: the queue keeps the bytes, not the buffers.
+TEST(InputQueue, MemoryStaysFixedUnderOneByteArrivals)
+{
+    InputQueue q;
+    QByteArray all;
+    for (int i = 0; i < 10000; ++i) {
+        QByteArray piece;
+        piece.reserve(32768);
+        piece.append(char(i * 7));
+        all.append(piece);
+        q.append(piece, i);
+    }
+    EXPECT_LE(q.memoryBytes(), 8u * 1024);
+    EXPECT_EQ(q.size(), InputQueue::Capacity);
+    EXPECT_EQ(q.newestAtMs(), 9999);
+    qint64 at = 0;
+    EXPECT_EQ(q.take(&at), all.right(InputQueue::Capacity).left(255));
+    EXPECT_LE(at, 9999);
+    EXPECT_GE(at, 10000 - InputQueue::Capacity + 254);
 }
 
 
