@@ -2,6 +2,7 @@
 // the device on the master side, the port layer opens the slave as "COM7".
 #include "support/testnames.h"
 #include "serial/inputqueue.h"
+#include "serial/portlock.h"
 #include "serial/portnames.h"
 #include "serial/serialport.h"
 
@@ -10,6 +11,8 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QProcess>
+#include <QSysInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -265,13 +268,11 @@ class PtyPort : public ::testing::Test
 protected:
     void SetUp() override
     {
-        char path[256] = {};
-        ASSERT_EQ(::openpty(&master_, &slave_, path, nullptr, nullptr), 0);
-        termios raw{};
-        ASSERT_EQ(::tcgetattr(slave_, &raw), 0);
-        ::cfmakeraw(&raw);
-        ASSERT_EQ(::tcsetattr(slave_, TCSANOW, &raw), 0);
-        slavePath_ = QString::fromLocal8Bit(path);
+        PseudoTerminal pty;
+        ASSERT_TRUE(openFreePseudoTerminal(&pty));
+        master_ = pty.master;
+        slave_ = pty.slave;
+        slavePath_ = pty.path;
         names_.setOverride(7, slavePath_);
         names_.setOverride(8, slavePath_ + QStringLiteral("-gone"));
     }
@@ -374,7 +375,10 @@ TEST_F(PtyPort, PortHeldElsewhereCannotBeOpenedUntilReleased)
     SerialPort other(names_);
 
     EXPECT_FALSE(open(other, &why_));
-    EXPECT_EQ(why_.text, kUnavailable);
+    // The holder is named on a line of its own: here, this very program.
+    const QStringList lines = why_.text.split(QLatin1Char('\n'));
+    EXPECT_EQ(lines.value(0), kUnavailable);
+    EXPECT_TRUE(lines.value(1).contains(QStringLiteral("(PID %1").arg(::getpid()))) << why_.text.toStdString();
     EXPECT_TRUE(why_.warning);
 
     // The same device reached through a link is the same held port.
@@ -390,6 +394,43 @@ TEST_F(PtyPort, PortHeldElsewhereCannotBeOpenedUntilReleased)
 
     port_.ClosePort();
     EXPECT_TRUE(open(other));
+}
+
+// A run that was killed leaves its lock file for a pseudo-terminal whose
+// number the next run gets again; here the file even names a program that
+// still runs, which Qt SerialPort would honour.
+TEST(PseudoTerminalTest, ALockLeftForAnEarlierOneOfTheSameNumberDoesNotRefuseTheNext)
+{
+    QProcess holder;
+    holder.start(QStringLiteral("sleep"), {QStringLiteral("30")});
+    ASSERT_TRUE(holder.waitForStarted());
+    PseudoTerminal earlier;
+    ASSERT_TRUE(openFreePseudoTerminal(&earlier));
+    const QString lockFile = QStringLiteral("/var/lock/LCK..") + earlier.path.mid(5).replace('/', '_');
+    const QByteArray claim =
+        QByteArray::number(holder.processId()) + "\nsleep\n" + QSysInfo::machineHostName().toUtf8() + '\n';
+    QFile lock(lockFile);
+    ASSERT_TRUE(lock.open(QIODevice::WriteOnly));
+    lock.write(claim);
+    lock.close();
+    ::close(earlier.slave);
+    ::close(earlier.master);
+
+    PseudoTerminal next;
+    ASSERT_TRUE(openFreePseudoTerminal(&next));
+    PortNames names;
+    names.setOverride(7, next.path);
+    SerialPort port(names);
+    PortLayer::OpenFailure why;
+    EXPECT_TRUE(port.OpenPort(QStringLiteral("COM7"), QStringLiteral("19200,n,8,1"), &why)) << why.text.toStdString();
+    port.ClosePort();
+    ::close(next.slave);
+    ::close(next.master);
+    // Whatever happened, the claim this test made goes.
+    if (lock.open(QIODevice::ReadOnly) && lock.readAll() == claim)
+        lock.remove();
+    holder.kill();
+    holder.waitForFinished();
 }
 
 class PtyBadSettings : public PtyPort, public ::testing::WithParamInterface<const char *> {};
