@@ -49,8 +49,10 @@ QString writeFailureReason(const QString &path, int error, qint64 size)
     switch (error) {
     case ENOSPC:
         return QStringLiteral("на носителе нет места");
+#ifdef EDQUOT
     case EDQUOT:
         return QStringLiteral("исчерпана квота пользователя на носителе");
+#endif
     case EROFS:
         return QStringLiteral("носитель доступен только для чтения");
     case EACCES:
