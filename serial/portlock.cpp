@@ -69,9 +69,9 @@ std::optional<PortLock> findPortLock(const QString &devicePath)
 {
     const QString name = lockFileName(devicePath);
     for (const char *dir : kLockDirectories) {
-        const QString file = QFile::decodeName(dir) + QLatin1Char('/') + name;
-        if (QFileInfo::exists(file))
-            return readPortLock(file);
+        const QFileInfo file(QFile::decodeName(dir) + QLatin1Char('/') + name);
+        if (file.exists()) // named by its real folder: /var/lock is a link on Debian
+            return readPortLock(file.canonicalFilePath());
     }
     return std::nullopt;
 }
