@@ -30,7 +30,7 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "rfid-service: no simulated line in this build or on this system\n");
         return 1;
     }
-    // SIGTERM and SIGINT end the program as closing its window does.
+    // SIGTERM, SIGINT and SIGHUP end the program as closing its window does.
     closeOnTerminationSignals(&program.window());
     program.start();
     const int rc = app.exec();

@@ -1,11 +1,10 @@
 #pragma once
-// Qt's own texts (a text box's context menu, the standard buttons) in the
-// language of the program's texts.
-#include <QLocale>
-
+// Qt's own texts (the file dialog, the standard buttons, a text box's context
+// menu) in Russian, like every other text of the program, whatever language
+// the system speaks.
 class QTranslator;
 
-// When `locale` is Russian, installs Qt's Russian catalogue from the
-// system's Qt translations into the application and returns it; otherwise,
-// or when the catalogue is not installed, nullptr.
-QTranslator *installQtTranslations(const QLocale &locale = QLocale::system());
+// Installs Qt's Russian catalogue from the system's Qt translations into the
+// application and returns it; nullptr when it is not installed (package
+// qt6-translations-l10n).
+QTranslator *installQtTranslations();

@@ -1,48 +1,82 @@
 #include "serial/inputqueue.h"
 
 #include <algorithm>
+#include <cstring>
+
+qint64 InputQueue::newestAtMs() const
+{
+    return arrivalCount_ == 0 ? -1 : arrival(arrivalCount_ - 1).atMs;
+}
 
 void InputQueue::append(const QByteArray &bytes, qint64 atMs)
 {
     if (bytes.isEmpty())
         return;
+    if (ring_.empty()) {
+        ring_.resize(Capacity);
+        arrivals_.resize(MaxArrivals);
+    }
     // A burst larger than the queue keeps only its newest part.
-    const QByteArray kept = bytes.size() > Capacity ? bytes.right(Capacity) : bytes;
-    chunks_.push_back({kept, atMs});
-    size_ += int(kept.size());
-    while (size_ > Capacity) {
-        Chunk &oldest = chunks_.front();
-        const int excess = size_ - Capacity;
-        if (oldest.bytes.size() <= excess) {
-            size_ -= int(oldest.bytes.size());
-            chunks_.pop_front();
-        } else {
-            oldest.bytes.remove(0, excess);
-            size_ -= excess;
+    const int kept = int(std::min<qsizetype>(bytes.size(), Capacity));
+    const char *from = bytes.constData() + (bytes.size() - kept);
+    if (size_ + kept > Capacity)
+        dropFront(size_ + kept - Capacity);
+
+    int at = (head_ + size_) % Capacity;
+    const int first = std::min(kept, Capacity - at);
+    std::memcpy(ring_.data() + at, from, std::size_t(first));
+    std::memcpy(ring_.data(), from + first, std::size_t(kept - first));
+    size_ += kept;
+    addArrival(kept, atMs);
+}
+
+void InputQueue::addArrival(int bytes, qint64 atMs)
+{
+    if (arrivalCount_ > 0 && arrival(arrivalCount_ - 1).atMs == atMs) {
+        arrival(arrivalCount_ - 1).bytes += bytes;
+        return;
+    }
+    if (arrivalCount_ == MaxArrivals) {
+        // The two oldest become one: their last byte came with the later.
+        arrival(1).bytes += arrival(0).bytes;
+        firstArrival_ = (firstArrival_ + 1) % MaxArrivals;
+        --arrivalCount_;
+    }
+    arrival(arrivalCount_) = {bytes, atMs};
+    ++arrivalCount_;
+}
+
+qint64 InputQueue::dropFront(int n)
+{
+    head_ = (head_ + n) % Capacity;
+    size_ -= n;
+    qint64 last = -1;
+    while (n > 0 && arrivalCount_ > 0) {
+        Arrival &oldest = arrival(0);
+        const int used = std::min(n, oldest.bytes);
+        oldest.bytes -= used;
+        n -= used;
+        last = oldest.atMs;
+        if (oldest.bytes == 0) {
+            firstArrival_ = (firstArrival_ + 1) % MaxArrivals;
+            --arrivalCount_;
         }
     }
+    return last;
 }
 
 QByteArray InputQueue::take(qint64 *lastByteAtMs)
 {
-    QByteArray out;
-    // A buffer of its own: appending to an empty array would share the
-    // chunk's, and a reply kept for long would keep the whole chunk.
-    out.reserve(std::min(size_, ReadLimit));
-    qint64 last = -1;
-    while (!chunks_.empty() && out.size() < ReadLimit) {
-        Chunk &front = chunks_.front();
-        const int room = ReadLimit - int(out.size());
-        last = front.atMs;
-        if (front.bytes.size() <= room) {
-            out += front.bytes;
-            chunks_.pop_front();
-        } else {
-            out += front.bytes.left(room);
-            front.bytes.remove(0, room);
-        }
+    const int n = std::min(size_, ReadLimit);
+    // A buffer of exactly the bytes taken: replies are kept for long (the
+    // exchange log), the ring is not theirs.
+    QByteArray out(n, Qt::Uninitialized);
+    const int first = std::min(n, Capacity - head_);
+    if (n > 0) {
+        std::memcpy(out.data(), ring_.data() + head_, std::size_t(first));
+        std::memcpy(out.data() + first, ring_.data(), std::size_t(n - first));
     }
-    size_ -= int(out.size());
+    const qint64 last = dropFront(n);
     if (size_ > ReadLimit)
         clear();
     if (lastByteAtMs)
@@ -52,6 +86,11 @@ QByteArray InputQueue::take(qint64 *lastByteAtMs)
 
 void InputQueue::clear()
 {
-    chunks_.clear();
-    size_ = 0;
+    head_ = size_ = 0;
+    firstArrival_ = arrivalCount_ = 0;
+}
+
+std::size_t InputQueue::memoryBytes() const
+{
+    return ring_.capacity() + arrivals_.capacity() * sizeof(Arrival);
 }

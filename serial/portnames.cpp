@@ -38,11 +38,30 @@ bool uartPresent(int index)
     return !value.isEmpty() && value != "0";
 }
 
+#ifdef Q_OS_LINUX
+// The device number of this process's controlling terminal, 0 when it has
+// none (the tty_nr field of /proc/self/stat).
+dev_t controllingTerminal()
+{
+    QFile stat(QStringLiteral("/proc/self/stat"));
+    if (!stat.open(QIODevice::ReadOnly))
+        return 0;
+    // "pid (comm) state ppid pgrp session tty_nr ...": comm may hold blanks
+    // and parentheses, the fields after its last ')' do not.
+    const QByteArray line = stat.readAll();
+    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 1).simplified().split(' ');
+    const unsigned long nr = fields.value(4).toULong();
+    return makedev((nr >> 8) & 0xfff, (nr & 0xff) | ((nr >> 12) & 0xfff00));
+}
+#endif
+
 // Only a terminal is a port: a character device that the kernel's tty layer
 // drives (serial adapters, UARTs) or the slave side of a pseudo-terminal. A
 // regular file, a FIFO, a directory or a device such as /dev/null is none,
-// even when a COM name leads to it. Decided from the inode and sysfs, without
-// opening the device.
+// even when a COM name leads to it. Neither is the terminal the program was
+// started from, under its own name or as /dev/tty: writing requests to it
+// would write them into the technician's shell. Decided from the inode, sysfs
+// and /proc, without opening the device.
 bool isTerminalDevice(const QString &path)
 {
     struct stat st {};
@@ -51,6 +70,12 @@ bool isTerminalDevice(const QString &path)
 #ifdef Q_OS_LINUX
     const unsigned maj = major(st.st_rdev);
     const unsigned min = minor(st.st_rdev);
+    // Major 5 holds the aliases /dev/tty (the caller's terminal),
+    // /dev/console and /dev/ptmx: never a port of their own.
+    constexpr unsigned TtyAliases = 5;
+    static const dev_t ownTerminal = controllingTerminal();
+    if (maj == TtyAliases || (ownTerminal != 0 && st.st_rdev == ownTerminal))
+        return false;
     constexpr unsigned PtySlaveFirst = 136; // /dev/pts/N, eight majors
     constexpr unsigned PtySlaveLast = 143;
     if (maj >= PtySlaveFirst && maj <= PtySlaveLast)

@@ -1,6 +1,7 @@
 #include "serial/serialport.h"
 
 #include "serial/permission.h"
+#include "serial/portlock.h"
 #include "serial/portnames.h"
 
 #include <QElapsedTimer>
@@ -165,12 +166,15 @@ bool SerialPort::OpenPort(const QString &name, const QString &settings, OpenFail
     };
 
     auto port = std::make_unique<QSerialPort>();
-    port->setPortName(systemPath(names_, name));
+    const QString device = systemPath(names_, name);
+    port->setPortName(device);
     if (!port->open(QIODevice::ReadWrite) || !lockDevice(*port)) {
         port->close();
+        // The first line as technicians know it; what is known of the
+        // reason follows on lines of its own.
         return fail(QStringLiteral("Com Port ") + name
                         + QStringLiteral(" недоступен. Установите нужный порт.")
-                        + permissionHint(systemPath(names_, name)),
+                        + permissionHint(device) + lockHint(device),
                     true);
     }
 

@@ -2,6 +2,7 @@
 
 #include "protocol/commands.h"
 #include "protocol/frame.h"
+#include "serial/portlock.h"
 
 #include <QMetaObject>
 #include <QMutexLocker>
@@ -12,7 +13,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
-#include <termios.h>
 #include <unistd.h>
 
 namespace {
@@ -132,32 +132,16 @@ bool SimLine::open()
     bool ok = false;
     onLineThread(this, [this, &ok] {
         closeLine();
-        const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
-        if (master < 0)
+        PseudoTerminal pty;
+        if (!openFreePseudoTerminal(&pty))
             return;
-        char name[128] = {};
-        int slave = -1;
-        if (::grantpt(master) == 0 && ::unlockpt(master) == 0
-            && ::ptsname_r(master, name, sizeof name) == 0)
-            slave = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
-        if (slave < 0) {
-            ::close(master);
-            return;
-        }
-        termios tio{};
-        if (::tcgetattr(slave, &tio) == 0) {
-            ::cfmakeraw(&tio);
-            ::cfsetispeed(&tio, B19200);
-            ::cfsetospeed(&tio, B19200);
-            ::tcsetattr(slave, TCSANOW, &tio);
-        }
+        const int master = pty.master;
         ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
-        ::fcntl(master, F_SETFD, FD_CLOEXEC);
         {
             QMutexLocker lock(&mutex_);
             master_ = master;
-            slaveKeep_ = slave;
-            devicePath_ = QString::fromLocal8Bit(name);
+            slaveKeep_ = pty.slave;
+            devicePath_ = pty.path;
         }
         inbox_.clear();
         notifier_ = new QSocketNotifier(master, QSocketNotifier::Read, this);

@@ -1,5 +1,5 @@
-// The program itself, as the system ends it: SIGTERM and SIGINT close the
-// window as the operator would (port closed, lock released) and the program
+// The program itself, as the system ends it: SIGTERM, SIGINT and SIGHUP close
+// the window as the operator would (port closed, lock released) and the program
 // ends normally, rather than being killed where it stands.
 #include <QProcess>
 #include <QThread>
@@ -27,7 +27,9 @@ TEST_P(TerminationSignal, EndsTheProgramAsClosingItsWindowDoes)
     EXPECT_EQ(program.exitCode(), 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Signals, TerminationSignal, ::testing::Values(SIGTERM, SIGINT),
-                         [](const auto &info) { return std::string(info.param == SIGTERM ? "Term" : "Int"); });
+INSTANTIATE_TEST_SUITE_P(Signals, TerminationSignal, ::testing::Values(SIGTERM, SIGINT, SIGHUP),
+                         [](const auto &info) {
+                             return std::string(info.param == SIGTERM ? "Term" : info.param == SIGINT ? "Int" : "Hup");
+                         });
 
 #endif

@@ -2,6 +2,7 @@
 // the device on the master side, the port layer opens the slave as "COM7".
 #include "support/testnames.h"
 #include "serial/inputqueue.h"
+#include "serial/portlock.h"
 #include "serial/portnames.h"
 #include "serial/serialport.h"
 
@@ -10,6 +11,8 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QProcess>
+#include <QSysInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -135,7 +138,7 @@ TEST(PortNames, OverrideWinsAndCountsOnlyWhenItsPathExists)
 }
 
 // What a COM name may lead to; only a terminal is a port.
-enum class Node { Terminal, LinkToTerminal, RegularFile, Fifo, Directory, DevNull };
+enum class Node { Terminal, LinkToTerminal, RegularFile, Fifo, Directory, DevNull, DevTty };
 
 struct NodeCase {
     const char *name;
@@ -173,6 +176,9 @@ TEST_P(PortNamesNode, IsAPortOnlyWhenATerminal)
     case Node::DevNull:
         ASSERT_TRUE(QFile::link(QStringLiteral("/dev/null"), path));
         break;
+    case Node::DevTty: // whoever opens it gets his own terminal
+        ASSERT_TRUE(QFile::link(QStringLiteral("/dev/tty"), path));
+        break;
     }
     PortNames names;
     names.setOverride(5, path);
@@ -185,7 +191,8 @@ INSTANTIATE_TEST_SUITE_P(Nodes, PortNamesNode,
                                            NodeCase{"RegularFile", Node::RegularFile, false},
                                            NodeCase{"Fifo", Node::Fifo, false},
                                            NodeCase{"Directory", Node::Directory, false},
-                                           NodeCase{"DevNull", Node::DevNull, false}),
+                                           NodeCase{"DevNull", Node::DevNull, false},
+                                           NodeCase{"DevTty", Node::DevTty, false}),
                          [](const auto &info) { return std::string(info.param.name); });
 
 // ---------------------------------------------------------------------------
@@ -230,6 +237,28 @@ TEST(InputQueue, HoldsAtMost4KiBDroppingTheOldestFirst)
     EXPECT_EQ(q.take(), pattern(5000).right(InputQueue::Capacity).left(255));
 }
 
+// Line noise comes one byte per arrival, each handed over by Qt as a view of
+// its 32 KiB read buffer: the queue keeps the bytes, not the buffers.
+TEST(InputQueue, MemoryStaysFixedUnderOneByteArrivals)
+{
+    InputQueue q;
+    QByteArray all;
+    for (int i = 0; i < 10000; ++i) {
+        QByteArray piece;
+        piece.reserve(32768);
+        piece.append(char(i * 7));
+        all.append(piece);
+        q.append(piece, i);
+    }
+    EXPECT_LE(q.memoryBytes(), 8u * 1024);
+    EXPECT_EQ(q.size(), InputQueue::Capacity);
+    EXPECT_EQ(q.newestAtMs(), 9999);
+    qint64 at = 0;
+    EXPECT_EQ(q.take(&at), all.right(InputQueue::Capacity).left(255));
+    EXPECT_LE(at, 9999);
+    EXPECT_GE(at, 10000 - InputQueue::Capacity + 254);
+}
+
 
 // ---------------------------------------------------------------------------
 // The port layer over a pseudo-terminal
@@ -239,13 +268,11 @@ class PtyPort : public ::testing::Test
 protected:
     void SetUp() override
     {
-        char path[256] = {};
-        ASSERT_EQ(::openpty(&master_, &slave_, path, nullptr, nullptr), 0);
-        termios raw{};
-        ASSERT_EQ(::tcgetattr(slave_, &raw), 0);
-        ::cfmakeraw(&raw);
-        ASSERT_EQ(::tcsetattr(slave_, TCSANOW, &raw), 0);
-        slavePath_ = QString::fromLocal8Bit(path);
+        PseudoTerminal pty;
+        ASSERT_TRUE(openFreePseudoTerminal(&pty));
+        master_ = pty.master;
+        slave_ = pty.slave;
+        slavePath_ = pty.path;
         names_.setOverride(7, slavePath_);
         names_.setOverride(8, slavePath_ + QStringLiteral("-gone"));
     }
@@ -348,7 +375,10 @@ TEST_F(PtyPort, PortHeldElsewhereCannotBeOpenedUntilReleased)
     SerialPort other(names_);
 
     EXPECT_FALSE(open(other, &why_));
-    EXPECT_EQ(why_.text, kUnavailable);
+    // The holder is named on a line of its own: here, this very program.
+    const QStringList lines = why_.text.split(QLatin1Char('\n'));
+    EXPECT_EQ(lines.value(0), kUnavailable);
+    EXPECT_TRUE(lines.value(1).contains(QStringLiteral("(PID %1").arg(::getpid()))) << why_.text.toStdString();
     EXPECT_TRUE(why_.warning);
 
     // The same device reached through a link is the same held port.
@@ -364,6 +394,43 @@ TEST_F(PtyPort, PortHeldElsewhereCannotBeOpenedUntilReleased)
 
     port_.ClosePort();
     EXPECT_TRUE(open(other));
+}
+
+// A run that was killed leaves its lock file for a pseudo-terminal whose
+// number the next run gets again; here the file even names a program that
+// still runs, which Qt SerialPort would honour.
+TEST(PseudoTerminalTest, ALockLeftForAnEarlierOneOfTheSameNumberDoesNotRefuseTheNext)
+{
+    QProcess holder;
+    holder.start(QStringLiteral("sleep"), {QStringLiteral("30")});
+    ASSERT_TRUE(holder.waitForStarted());
+    PseudoTerminal earlier;
+    ASSERT_TRUE(openFreePseudoTerminal(&earlier));
+    const QString lockFile = QStringLiteral("/var/lock/LCK..") + earlier.path.mid(5).replace('/', '_');
+    const QByteArray claim =
+        QByteArray::number(holder.processId()) + "\nsleep\n" + QSysInfo::machineHostName().toUtf8() + '\n';
+    QFile lock(lockFile);
+    ASSERT_TRUE(lock.open(QIODevice::WriteOnly));
+    lock.write(claim);
+    lock.close();
+    ::close(earlier.slave);
+    ::close(earlier.master);
+
+    PseudoTerminal next;
+    ASSERT_TRUE(openFreePseudoTerminal(&next));
+    PortNames names;
+    names.setOverride(7, next.path);
+    SerialPort port(names);
+    PortLayer::OpenFailure why;
+    EXPECT_TRUE(port.OpenPort(QStringLiteral("COM7"), QStringLiteral("19200,n,8,1"), &why)) << why.text.toStdString();
+    port.ClosePort();
+    ::close(next.slave);
+    ::close(next.master);
+    // Whatever happened, the claim this test made goes.
+    if (lock.open(QIODevice::ReadOnly) && lock.readAll() == claim)
+        lock.remove();
+    holder.kill();
+    holder.waitForFinished();
 }
 
 class PtyBadSettings : public PtyPort, public ::testing::WithParamInterface<const char *> {};

@@ -9,10 +9,13 @@
 
 #include <QAccessible>
 #include <QApplication>
+#include <QCheckBox>
 #include <QDialog>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
+#include <QWindow>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTabBar>
@@ -103,6 +106,9 @@ TEST_P(KeyTest, PressesWhatTheKeySays)
         EXPECT_TRUE(text.contains(programVersion()));
         EXPECT_TRUE(text.contains(QString::fromLatin1(qVersion())));
         EXPECT_TRUE(text.contains("MIT"));
+        // Whole, down to its last line.
+        auto *label = about->findChild<QLabel *>();
+        EXPECT_GE(label->height(), label->heightForWidth(label->width()));
         break;
     }
     }
@@ -146,17 +152,41 @@ TEST_F(WindowTest, EveryOperableControlHasANameOfItsOwn)
     EXPECT_EQ(spoken(ctl<QWidget>("R_p485")), "Метка с питанием");
     EXPECT_EQ(spoken(ctl<Lamp>("Pic")), "обмен");
     EXPECT_EQ(spoken(ctl<QProgressBar>("ProgressBar1")), "Уровень");
+    // The address box by its caption, the page list by what it is.
+    EXPECT_EQ(spoken(ctl<QComboBox>("CmbNet")), "Сетевой Адрес");
+    EXPECT_EQ(spoken(pages->tabBar()), "Страницы устройств: мост");
+    // A value with its caption, as it changes.
+    auto *tagId = ctl<QLabel>("hi");
+    tagId->setText("12AB3C");
+    EXPECT_EQ(spoken(tagId), "ID метки: 12AB3C");
+    EXPECT_EQ(spoken(ctl<QLabel>("m1_9")), "Привязанные ID 10: 0");
 }
 
-// Qt's own texts (the context menu of a text box) follow the program into
-// Russian; no other language is mixed into the Russian window.
-TEST(QtTranslationTest, RussianSystemGetsQtsRussianTexts)
+// "Контакт" shows what the slave sensor reports: a click does not change it.
+TEST_F(WindowTest, TheContactIndicatorIgnoresClicks)
 {
-    EXPECT_EQ(installQtTranslations(QLocale(QLocale::German, QLocale::Germany)), nullptr);
-    QTranslator *ru = installQtTranslations(QLocale(QLocale::Russian, QLocale::Russia));
+    openPort();
+    showPage(Page::Bridge);
+    w->show();
+    auto *contact = ctl<QCheckBox>("Check_sl");
+    const QPoint at = contact->mapTo(w.get(), contact->rect().center());
+    for (const QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+        QMouseEvent click(type, at, w->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(w->windowHandle(), &click);
+    }
+    EXPECT_FALSE(contact->isChecked());
+}
+
+// Qt's own texts (a text box's context menu, the standard buttons) are
+// Russian whatever the system's language.
+TEST(QtTranslationTest, QtsTextsAreRussianOnAnySystem)
+{
+    QTranslator *ru = installQtTranslations();
     ASSERT_NE(ru, nullptr) << "Qt's Russian translation (qt6-translations-l10n) is not installed";
     const QString copy = QCoreApplication::translate("QLineEdit", "&Copy");
+    const QString close = QCoreApplication::translate("QPlatformTheme", "Close");
     QCoreApplication::removeTranslator(ru);
     delete ru;
     EXPECT_EQ(copy, "&Копировать");
+    EXPECT_EQ(close, "Закрыть");
 }

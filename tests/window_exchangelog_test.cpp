@@ -3,6 +3,7 @@
 #include "support/windowfixture.h"
 
 #include "widgets/exchangelog.h"
+#include "widgets/savefile.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -11,9 +12,16 @@
 #include <QScrollBar>
 #include <QStyle>
 #include <QTableView>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <cmath>
+#include <csignal>
+
+#include <sys/resource.h>
 
 class ExchangeLogTest : public WindowTest
 {
@@ -60,8 +68,9 @@ TEST_F(ExchangeLogTest, NothingSentAndNothingReceivedMakesNoRow)
     EXPECT_TRUE(records.empty());
 }
 
-TEST(ExchangeLogModelTest, KeepsTheLastThousandRowsAndCopiesAsText)
+TEST(ExchangeLogModelTest, KeepsAWorkingDayInBoundedMemoryAndCopiesAsText)
 {
+    ASSERT_GE(ExchangeLogModel::Capacity, 8 * 3600 * 2); // 8 hours at two rows a second
     ExchangeLogModel model;
     for (int i = 0; i < ExchangeLogModel::Capacity + 5; ++i) {
         ExchangeRecord r;
@@ -77,6 +86,15 @@ TEST(ExchangeLogModelTest, KeepsTheLastThousandRowsAndCopiesAsText)
     EXPECT_EQ(lines.at(1).split(QLatin1Char('\t')).at(ExchangeLogModel::Request), "05");
     model.clear();
     EXPECT_EQ(model.rowCount(), 0);
+
+    // However large the rows, the log's memory stays bounded.
+    for (int i = 0; i < 600; ++i) {
+        ExchangeRecord r;
+        r.reply = QByteArray(60000, char(i));
+        model.append(r);
+    }
+    EXPECT_LE(model.memoryBytes(), std::size_t(ExchangeLogModel::ByteBudget) + 600 * 64);
+    EXPECT_EQ(model.record(model.rowCount() - 1).reply, QByteArray(60000, char(599)));
 }
 
 TEST_F(ExchangeLogTest, F12OpensTheLogWhichFillsAndCopies)
@@ -152,6 +170,136 @@ TEST(ExchangeLogFileTest, SavedFileHasOneRowPerExchangeWithFullFramesAndMillisec
               model.index(0, ExchangeLogModel::Request).data(Qt::ForegroundRole));
 
     EXPECT_FALSE(log.saveTo(dir.filePath("нет/такой/папки.tsv")));
+}
+
+namespace {
+
+// Writes beyond `bytes` fail (EFBIG) while it lives, as a full disk makes
+// them fail: the failure comes from the system, part-way through a file.
+class FileSizeLimit
+{
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        ::getrlimit(RLIMIT_FSIZE, &old_);
+        ::signal(SIGXFSZ, SIG_IGN);
+        rlimit limited = old_;
+        limited.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_FSIZE, &limited);
+    }
+    ~FileSizeLimit()
+    {
+        ::setrlimit(RLIMIT_FSIZE, &old_);
+        ::signal(SIGXFSZ, SIG_DFL);
+    }
+
+private:
+    rlimit old_{};
+};
+
+struct FailedSave {
+    const char *name;
+    const char *target;      // relative to a folder that holds "old.tsv" and "folder/"
+    const char *reasonHas;
+};
+
+void PrintTo(const FailedSave &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
+} // namespace
+
+class FailedSaveTest : public ::testing::TestWithParam<FailedSave> {};
+
+TEST_P(FailedSaveTest, KeepsTheOldFileAndSaysWhyInRussian)
+{
+    const FailedSave &c = GetParam();
+    QTemporaryDir dir;
+    ASSERT_TRUE(QDir(dir.path()).mkdir("folder"));
+    QFile old(dir.filePath("old.tsv"));
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+    old.write("the log saved before\n");
+    old.close();
+
+    const QByteArray data(77770, 'x');
+    QString reason;
+    {
+        FileSizeLimit limit(4096); // a disk with 4 KiB left
+        reason = saveWhole(dir.filePath(QString::fromUtf8(c.target)), data);
+    }
+    EXPECT_TRUE(reason.contains(QString::fromUtf8(c.reasonHas))) << reason.toStdString();
+    ASSERT_TRUE(old.open(QIODevice::ReadOnly));
+    EXPECT_EQ(old.readAll(), "the log saved before\n");
+    // Nothing half-written is left behind either.
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+              (QStringList{"folder", "old.tsv"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Saves, FailedSaveTest,
+    ::testing::Values(FailedSave{"WritesFailPartWay", "old.tsv", "больше, чем система разрешает"},
+                      FailedSave{"PathIsAFolder", "folder", "папка, а не файл"},
+                      FailedSave{"FolderIsMissing", "нет/журнал.tsv", " нет"}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+// Qt's file dialog would keep its history in ~/.config/QtProject.conf; the
+// tool writes nothing the technician did not ask for.
+TEST(SaveDialogTest, WritesNoSettings)
+{
+    QTemporaryDir config;
+    qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
+    QTimer::singleShot(0, [] {
+        for (QWidget *w : QApplication::topLevelWidgets()) {
+            if (auto *dialog = qobject_cast<QFileDialog *>(w))
+                dialog->reject();
+        }
+    });
+    EXPECT_TRUE(askSavePath(nullptr, "Сохранить", "журнал.tsv", "Все файлы (*)").isEmpty());
+    qunsetenv("XDG_CONFIG_HOME");
+    EXPECT_TRUE(QDir(config.path()).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden))
+        << QDir(config.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).join(' ').toStdString();
+}
+
+// Recording: each row goes to the file as it comes, in the saved file's
+// format; the first failure is reported once and ends the recording.
+TEST(ExchangeLogRecordTest, AppendsEachRowAsItComesAndStopsOnTheFirstFailure)
+{
+    ExchangeLogModel model;
+    const QDateTime at(QDate(2026, 12, 8), QTime(14, 3, 7, 45));
+    model.append(record(at, proto::buildRequest(5, 0xF0), {})); // before the recording
+    LogRecorder recorder(&model);
+    QStringList failures;
+    QObject::connect(&recorder, &LogRecorder::failed, [&](const QString &why) { failures << why; });
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath("запись.tsv");
+    ASSERT_EQ(recorder.start(path), "");
+    const auto recorded = [&] {
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::ReadOnly));
+        return QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
+    };
+    model.append(record(at.addMSecs(500), kLongRequest, kLongReply));
+    // In the file at once, not when the recording ends.
+    EXPECT_EQ(recorded(), (QStringList{model.headerLine(), model.rowLine(1)}));
+    model.append(record(at.addMSecs(1000), proto::buildRequest(5, 0xF0), {}, false));
+    EXPECT_EQ(recorded(), (QStringList{model.headerLine(), model.rowLine(1), model.rowLine(2)}));
+    EXPECT_EQ(recorded().last().split('\t').value(ExchangeLogModel::Time), "2026-12-08 14:03:08.045");
+
+    {
+        FileSizeLimit limit(QFileInfo(path).size()); // the disk is full now
+        model.append(record(at.addMSecs(1500), kLongRequest, kLongReply));
+        model.append(record(at.addMSecs(2000), kLongRequest, kLongReply));
+    }
+    ASSERT_EQ(failures.size(), 1);
+    EXPECT_TRUE(failures.first().contains("больше, чем система разрешает")) << failures.first().toStdString();
+    EXPECT_FALSE(recorder.isRecording());
+    model.append(record(at.addMSecs(2500), kLongRequest, kLongReply));
+    EXPECT_EQ(recorded().size(), 3);
+    EXPECT_EQ(failures.size(), 1);
+
+    EXPECT_EQ(recorder.start("/dev/full"), "на носителе нет места");
 }
 
 TEST(ExchangeLogViewTest, FollowsNewRowsOnlyAtTheBottomNeverCutsAFrameAndClosesOnEscape)

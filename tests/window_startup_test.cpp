@@ -5,8 +5,10 @@
 #include "widgets/form2.h"
 #include "window/portlist.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QKeyEvent>
 #include <QFontInfo>
 #include <QLabel>
 #include <QLineEdit>
@@ -106,56 +108,81 @@ TEST_F(WindowTest, ScanListsPortsInOrderAndLogsThemOnEveryTick)
     EXPECT_EQ(lines.at(1).trimmed(), "COM1, COM3, COM7,");
 }
 
-TEST_F(WindowTest, ScanFallsBackToThePositionWhenTheSelectedPortIsGone)
-{
-    port.existing = {1, 3, 7};
-    w->Timer1_Timer();
-    auto *list = ctl<QComboBox>("CmbPort");
-    list->setCurrentIndex(2);
-    port.existing = {2, 4};
-    w->Timer1_Timer();
-    EXPECT_EQ(list->currentText(), "COM4"); // beyond the end: the last one
-    list->setCurrentIndex(0);
-    port.existing = {5, 6, 8};
-    w->Timer1_Timer();
-    EXPECT_EQ(list->currentText(), "COM5");
-}
-
 // ---- The selected port across unplugging and plugging --------------------
 
-struct PortScan {
+struct PortScanCase {
     const char *name;
-    QStringList shown;
-    int selected;
+    QString chosen;
     QStringList found;
-    QString selectedAfter;
+    QStringList entries;
+    QString selected;
+    QString missing;
 };
 
-void PrintTo(const PortScan &c, std::ostream *os)
+void PrintTo(const PortScanCase &c, std::ostream *os)
 {
     *os << c.name;
 }
 
-class PortSelection : public ::testing::TestWithParam<PortScan> {};
+class PortSelection : public ::testing::TestWithParam<PortScanCase> {};
 
-TEST_P(PortSelection, KeepsThePortWhileItIsListed)
+TEST_P(PortSelection, KeepsTheChosenPortAndNeverFallsToAnother)
 {
-    const PortScan &c = GetParam();
-    const int index = portIndexAfterScan(c.shown.value(c.selected), c.selected, c.found);
-    EXPECT_EQ(c.found.value(index), c.selectedAfter);
+    const PortScanCase &c = GetParam();
+    const PortScan scan = portsAfterScan(c.chosen, c.found);
+    EXPECT_EQ(scan.entries, c.entries);
+    EXPECT_EQ(scan.entries.value(scan.selected), c.selected);
+    EXPECT_EQ(scan.missing, c.missing);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Scans, PortSelection,
     ::testing::Values(
-        PortScan{"AnotherAdapterPulledInFront", {"COM5", "COM6", "COM9"}, 1, {"COM6", "COM9"}, "COM6"},
-        PortScan{"AnotherAdapterPluggedInFront", {"COM6", "COM9"}, 0, {"COM5", "COM6", "COM9"}, "COM6"},
-        PortScan{"AdapterReplugged", {"COM6", "COM9"}, 1, {"COM5", "COM6", "COM9"}, "COM9"},
-        PortScan{"SelectedPulledTakesItsPosition", {"COM5", "COM6", "COM9"}, 1, {"COM5", "COM9"}, "COM9"},
-        PortScan{"SelectedPulledFromTheEndTakesTheLast", {"COM5", "COM6", "COM9"}, 2, {"COM5", "COM6"}, "COM6"},
-        PortScan{"FirstScanTakesTheFirst", {"----"}, 0, {"COM1", "COM3"}, "COM1"},
-        PortScan{"NothingSelectedTakesTheFirst", {}, -1, {"COM1", "COM3"}, "COM1"}),
+        PortScanCase{"AnotherAdapterPulledInFront", "COM6", {"COM6", "COM9"}, {"COM6", "COM9"}, "COM6", ""},
+        PortScanCase{"AnotherAdapterPluggedInFront", "COM6", {"COM5", "COM6", "COM9"}, {"COM5", "COM6", "COM9"},
+                     "COM6", ""},
+        PortScanCase{"ChosenPulledNextToTheUart", "COM5", {"COM1", "COM6"}, {"----", "COM1", "COM6"}, "----",
+                     "COM5"},
+        PortScanCase{"ChosenPulledAndNothingLeft", "COM5", {}, {"----"}, "----", "COM5"},
+        PortScanCase{"ChosenComesBack", "COM5", {"COM1", "COM5"}, {"COM1", "COM5"}, "COM5", ""},
+        PortScanCase{"NothingChosenTakesTheFirst", "", {"COM1", "COM3"}, {"COM1", "COM3"}, "COM1", ""},
+        PortScanCase{"NothingChosenNothingFound", "", {}, {"----"}, "----", ""}),
     [](const auto &info) { return std::string(info.param.name); });
+
+// The technician's adapter is pulled and plugged back; the machine's own UART
+// (COM1) stays listed all along and is never opened instead.
+TEST_F(WindowTest, TheChosenAdapterComesBackUnlessAnotherWasPickedMeanwhile)
+{
+    port.existing = {1, 5};
+    w->Timer1_Timer();
+    auto *list = ctl<QComboBox>("CmbPort");
+    list->setCurrentIndex(list->findText("COM5"));
+
+    port.existing = {1}; // pulled
+    w->Timer1_Timer();
+    EXPECT_EQ(list->currentText(), "----");
+    EXPECT_TRUE(list->toolTip().startsWith("COM5 отключён")) << list->toolTip().toStdString();
+    w->BTNOpenCom_Click();
+    EXPECT_FALSE(port.open);
+    EXPECT_EQ(dialogs.messages,
+              QStringList{"Порт COM5 отключён. Подключите его адаптер или выберите другой порт."});
+    EXPECT_TRUE(w->Timer1()->isActive());
+
+    port.existing = {1, 5}; // plugged back
+    w->Timer1_Timer();
+    EXPECT_EQ(list->currentText(), "COM5");
+    w->BTNOpenCom_Click();
+    EXPECT_EQ(port.openedName, "COM5");
+    w->BTNCloseCom_Click();
+
+    // Pulled again, and this time the technician picks the UART himself.
+    port.existing = {1};
+    w->Timer1_Timer();
+    list->setCurrentIndex(list->findText("COM1"));
+    port.existing = {1, 5};
+    w->Timer1_Timer();
+    EXPECT_EQ(list->currentText(), "COM1");
+}
 
 TEST_F(WindowTest, ScanKeepsTheSelectedAdapterAndNamesEachDevice)
 {
@@ -251,6 +278,30 @@ TEST_F(WindowTest, OpenUsesTheFixedLineSettings)
 {
     openPort();
     EXPECT_EQ(port.openedName, "COM3");
+    // The readers speak 19200 baud, 8 data bits, no parity, 1 stop bit.
+    EXPECT_EQ(port.openedSettings, "19200,n,8,1");
+}
+
+// Enter on "Открыть порт", then Enter again: the second searches the line
+// rather than closing the port just opened.
+TEST_F(WindowTest, AfterOpeningTheFocusIsOnTheSearch)
+{
+    port.existing = {3};
+    w->Timer1_Timer();
+    w->Timer1_Timer(); // the window is shown
+    QApplication::setActiveWindow(w.get());
+    ctl("BTNOpenCom")->setFocus();
+    for (int press = 0; press < 2; ++press) {
+        QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+        QKeyEvent release(QEvent::KeyRelease, Qt::Key_Return, Qt::NoModifier);
+        QWidget *focused = QApplication::focusWidget();
+        ASSERT_NE(focused, nullptr);
+        QApplication::sendEvent(focused, &enter);
+        QApplication::sendEvent(focused, &release);
+    }
+    EXPECT_TRUE(port.open);
+    EXPECT_EQ(QApplication::focusWidget(), ctl("Opros"));
+    EXPECT_EQ(w->wrs, bytes({0x31, 0xFF, 0xDC}));
 }
 
 TEST_F(WindowTest, CloseResetsTheDisplaysAndTheAddressList)

@@ -18,8 +18,10 @@ QString aboutText()
                           "на линии RS-485.</p>"
                           "<p>Лицензия MIT.</p>"
                           "<p>Программа не хранит ни файлов, ни настроек: каждый запуск начинается "
-                          "с одного и того же состояния. Журнал обмена (F12) записывается в файл "
-                          "только по кнопке «Сохранить…».</p>")
+                          "с одного и того же состояния. Журнал обмена (F12) записывается только "
+                          "в файл, который выберет пользователь, по кнопкам «Сохранить…» и "
+                          "«Записывать в файл…»; окно выбора файла ничего не запоминает на "
+                          "диске.</p>")
         .arg(programTitle(), programVersion(), QString::fromLatin1(qVersion()));
 }
 
@@ -39,10 +41,13 @@ void installAboutBox(QWidget *window)
             text->setTextInteractionFlags(Qt::TextSelectableByMouse);
             auto *buttons = new QDialogButtonBox(QDialogButtonBox::Close, open);
             QObject::connect(buttons, &QDialogButtonBox::rejected, open, &QDialog::close);
+            // The box takes the size its text asks for: a width set from
+            // outside made the text wrap into more lines than the height
+            // taken from its own size hint had room for.
             auto *layout = new QVBoxLayout(open);
+            layout->setSizeConstraint(QLayout::SetFixedSize);
             layout->addWidget(text);
             layout->addWidget(buttons);
-            open->resize(420, open->sizeHint().height());
         }
         open->show();
         open->raise();

@@ -2,22 +2,22 @@
 
 #include "widgets/dialogs.h"
 #include "widgets/keyboard.h"
+#include "widgets/savefile.h"
 
 #include <QApplication>
 #include <QClipboard>
-#include <QDir>
-#include <QFileDialog>
 #include <QFont>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QMessageBox>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QScrollBar>
 #include <QShortcut>
 #include <QTableView>
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <cerrno>
 
 namespace {
 
@@ -29,6 +29,29 @@ QString hex(const QByteArray &bytes)
 } // namespace
 
 ExchangeLogModel::ExchangeLogModel(QObject *parent) : QAbstractTableModel(parent) {}
+
+QByteArray ExchangeLogModel::bytesAt(qint64 offset, int size) const
+{
+    QByteArray out(size, Qt::Uninitialized);
+    const auto from = bytes_.begin() + std::ptrdiff_t(offset - firstOffset_);
+    std::copy(from, from + size, out.data());
+    return out;
+}
+
+ExchangeRecord ExchangeLogModel::record(int row) const
+{
+    const Row &r = rows_[std::size_t(row)];
+    ExchangeRecord out;
+    if (r.sentAtMs != InvalidTime)
+        out.sentAt = QDateTime::fromMSecsSinceEpoch(r.sentAtMs);
+    out.request = bytesAt(r.offset, r.requestSize);
+    out.reply = bytesAt(r.offset + r.requestSize, r.replySize);
+    out.meaning = QString::fromUtf8(bytesAt(r.offset + r.requestSize + r.replySize, r.meaningSize));
+    out.checksum = ExchangeRecord::Checksum(r.checksum);
+    out.roundTripMs = r.roundTripMs;
+    out.sent = r.sent;
+    return out;
+}
 
 int ExchangeLogModel::rowCount(const QModelIndex &parent) const
 {
@@ -90,7 +113,7 @@ QVariant ExchangeLogModel::data(const QModelIndex &index, int role) const
 {
     if (!index.isValid() || index.row() >= int(rows_.size()))
         return QVariant();
-    const ExchangeRecord &r = rows_[std::size_t(index.row())];
+    const ExchangeRecord r = record(index.row());
     if (role == Qt::DisplayRole)
         return cell(r, index.column());
     // However narrow the column, hovering shows the whole frame.
@@ -128,42 +151,145 @@ QVariant ExchangeLogModel::headerData(int section, Qt::Orientation orientation, 
 
 void ExchangeLogModel::append(const ExchangeRecord &record)
 {
-    if (rows_.size() >= std::size_t(Capacity)) {
-        beginRemoveRows(QModelIndex(), 0, 0);
-        rows_.pop_front();
-        endRemoveRows();
+    // A frame is at most 255 bytes and a meaning a line of text; anything
+    // beyond what a row can hold is cut rather than kept.
+    constexpr int Most = std::numeric_limits<quint16>::max();
+    const QByteArray request = record.request.left(Most);
+    const QByteArray reply = record.reply.left(Most);
+    const QByteArray meaning = record.meaning.toUtf8().left(Most);
+    const qint64 size = request.size() + reply.size() + meaning.size();
+
+    int oldest = 0;
+    qint64 kept = qint64(bytes_.size());
+    while (oldest < int(rows_.size())
+           && (int(rows_.size()) - oldest >= Capacity || kept + size > ByteBudget)) {
+        kept -= rows_[std::size_t(oldest)].size();
+        ++oldest;
     }
-    const int row = int(rows_.size());
-    beginInsertRows(QModelIndex(), row, row);
-    rows_.push_back(record);
+    dropOldest(oldest);
+
+    Row row;
+    row.sentAtMs = record.sentAt.isValid() ? record.sentAt.toMSecsSinceEpoch() : InvalidTime;
+    row.offset = firstOffset_ + qint64(bytes_.size());
+    row.roundTripMs = record.roundTripMs;
+    row.requestSize = quint16(request.size());
+    row.replySize = quint16(reply.size());
+    row.meaningSize = quint16(meaning.size());
+    row.checksum = quint8(record.checksum);
+    row.sent = record.sent;
+
+    const int at = int(rows_.size());
+    beginInsertRows(QModelIndex(), at, at);
+    for (const QByteArray *part : {&request, &reply, &meaning})
+        bytes_.insert(bytes_.end(), part->begin(), part->end());
+    rows_.push_back(row);
     endInsertRows();
+}
+
+void ExchangeLogModel::dropOldest(int count)
+{
+    if (count <= 0)
+        return;
+    beginRemoveRows(QModelIndex(), 0, count - 1);
+    qint64 size = 0;
+    for (int i = 0; i < count; ++i)
+        size += rows_[std::size_t(i)].size();
+    rows_.erase(rows_.begin(), rows_.begin() + count);
+    bytes_.erase(bytes_.begin(), bytes_.begin() + std::ptrdiff_t(size));
+    firstOffset_ += size;
+    endRemoveRows();
 }
 
 void ExchangeLogModel::clear()
 {
     beginResetModel();
-    rows_.clear();
+    firstOffset_ += qint64(bytes_.size());
+    rows_ = {};
+    bytes_ = {};
     endResetModel();
+}
+
+std::size_t ExchangeLogModel::memoryBytes() const
+{
+    return rows_.size() * sizeof(Row) + bytes_.size();
+}
+
+QString ExchangeLogModel::headerLine() const
+{
+    QStringList header;
+    for (int c = 0; c < ColumnCount; ++c)
+        header << headerData(c, Qt::Horizontal).toString();
+    return header.join(QLatin1Char('\t'));
+}
+
+QString ExchangeLogModel::rowLine(int row) const
+{
+    const ExchangeRecord r = record(row);
+    QStringList fields;
+    for (int c = 0; c < ColumnCount; ++c)
+        fields << fileCell(r, c);
+    return fields.join(QLatin1Char('\t'));
 }
 
 QString ExchangeLogModel::toText() const
 {
     QStringList lines;
-    QStringList header;
-    for (int c = 0; c < ColumnCount; ++c)
-        header << headerData(c, Qt::Horizontal).toString();
-    lines << header.join(QLatin1Char('\t'));
-    for (const ExchangeRecord &r : rows_) {
-        QStringList fields;
-        for (int c = 0; c < ColumnCount; ++c)
-            fields << fileCell(r, c);
-        lines << fields.join(QLatin1Char('\t'));
-    }
+    lines.reserve(int(rows_.size()) + 1);
+    lines << headerLine();
+    for (int row = 0; row < int(rows_.size()); ++row)
+        lines << rowLine(row);
     return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
 }
 
+LogRecorder::LogRecorder(ExchangeLogModel *model, QObject *parent) : QObject(parent), model_(model)
+{
+    connect(model_, &QAbstractItemModel::rowsInserted, this,
+            [this](const QModelIndex &, int first, int last) {
+                for (int row = first; row <= last && isRecording(); ++row) {
+                    const QString reason = writeLine(model_->rowLine(row));
+                    if (!reason.isEmpty())
+                        emit failed(reason);
+                }
+            });
+}
+
+QString LogRecorder::start(const QString &path)
+{
+    stop();
+    file_.setFileName(path);
+    errno = 0;
+    if (!file_.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return writeFailureReason(path, errno);
+    return writeLine(model_->headerLine());
+}
+
+void LogRecorder::stop()
+{
+    if (file_.isOpen())
+        file_.close();
+}
+
+QString LogRecorder::writeLine(const QString &line)
+{
+    const QByteArray bytes = (line + QLatin1Char('\n')).toUtf8();
+    // Handed to the system row by row: what the technician saw is in the
+    // file even if the program is killed the next moment.
+    errno = 0;
+    if (file_.write(bytes) == bytes.size() && file_.flush())
+        return QString();
+    const int error = errno;
+    const QString path = file_.fileName();
+    const bool full = file_.error() == QFileDevice::ResourceError;
+    file_.close();
+    return writeFailureReason(path, error != 0 ? error : (full ? ENOSPC : 0), bytes.size());
+}
+
 ExchangeLog::ExchangeLog(ExchangeLogModel *model, QWidget *parent)
-    : QWidget(parent, Qt::Window), model_(model), view_(new QTableView(this))
+    : QWidget(parent, Qt::Window)
+    , model_(model)
+    , view_(new QTableView(this))
+    , recorder_(new LogRecorder(model, this))
+    , record_(new QPushButton(this))
 {
     setObjectName(QStringLiteral("ExchangeLog"));
     setWindowTitle(QStringLiteral("Журнал обмена"));
@@ -192,9 +318,17 @@ ExchangeLog::ExchangeLog(ExchangeLogModel *model, QWidget *parent)
     copy->setObjectName(QStringLiteral("copyLog"));
     auto *save = new QPushButton(QStringLiteral("Сохранить…"), this);
     save->setObjectName(QStringLiteral("saveLog"));
+    record_->setObjectName(QStringLiteral("recordLog"));
+    showRecording();
     connect(clear, &QPushButton::clicked, model_, &ExchangeLogModel::clear);
     connect(copy, &QPushButton::clicked, this, &ExchangeLog::copyToClipboard);
     connect(save, &QPushButton::clicked, this, &ExchangeLog::askAndSave);
+    connect(record_, &QPushButton::clicked, this, &ExchangeLog::toggleRecording);
+    connect(recorder_, &LogRecorder::failed, this, [this](const QString &reason) {
+        showRecording();
+        warn(QStringLiteral("Запись журнала в ") + recorder_->path() + QStringLiteral(" остановлена: ")
+             + reason);
+    });
 
     auto *close = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     connect(close, &QShortcut::activated, this, &QWidget::close);
@@ -219,6 +353,7 @@ ExchangeLog::ExchangeLog(ExchangeLogModel *model, QWidget *parent)
     buttons->addWidget(clear);
     buttons->addWidget(copy);
     buttons->addWidget(save);
+    buttons->addWidget(record_);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(view_);
     layout->addLayout(buttons);
@@ -248,31 +383,63 @@ void ExchangeLog::fitFrames(int first, int last)
 
 bool ExchangeLog::saveTo(const QString &path)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        error_ = file.errorString();
-        return false;
-    }
-    file.write(model_->toText().toUtf8());
-    if (!file.commit()) {
-        error_ = file.errorString();
-        return false;
-    }
-    error_.clear();
-    return true;
+    error_ = saveWhole(path, model_->toText().toUtf8());
+    return error_.isEmpty();
 }
+
+namespace {
+
+QString suggestedName(const char *pattern)
+{
+    return QDateTime::currentDateTime().toString(QString::fromUtf8(pattern));
+}
+
+const QString kLogFilter = QStringLiteral("Текст с табуляциями (*.tsv *.txt);;Все файлы (*)");
+
+} // namespace
 
 void ExchangeLog::askAndSave()
 {
-    const QString suggested = QDir::home().filePath(
-        QDateTime::currentDateTime().toString(QStringLiteral("'журнал-обмена-'yyyyMMdd-HHmmss'.tsv'")));
-    const QString path = QFileDialog::getSaveFileName(
-        this, QStringLiteral("Сохранить журнал обмена"), suggested,
-        QStringLiteral("Текст с табуляциями (*.tsv *.txt);;Все файлы (*)"));
+    const QString path = askSavePath(this, QStringLiteral("Сохранить журнал обмена"),
+                                     suggestedName("'журнал-обмена-'yyyyMMdd-HHmmss'.tsv'"), kLogFilter);
     if (path.isEmpty())
         return;
     if (!saveTo(path))
         QtDialogs(this).message(QStringLiteral("Журнал не сохранён в ") + path + QStringLiteral(": ")
                                     + errorString(),
                                 Dialogs::Icon::Warning, QString());
+}
+
+void ExchangeLog::toggleRecording()
+{
+    if (recorder_->isRecording()) {
+        recorder_->stop();
+        showRecording();
+        return;
+    }
+    const QString path = askSavePath(this, QStringLiteral("Записывать журнал обмена в файл"),
+                                     suggestedName("'запись-обмена-'yyyyMMdd-HHmmss'.tsv'"), kLogFilter);
+    if (path.isEmpty())
+        return;
+    const QString reason = recorder_->start(path);
+    showRecording();
+    if (!reason.isEmpty())
+        warn(QStringLiteral("Запись журнала в ") + path + QStringLiteral(" не начата: ") + reason);
+}
+
+void ExchangeLog::showRecording()
+{
+    const bool on = recorder_->isRecording();
+    record_->setText(on ? QStringLiteral("Остановить запись") : QStringLiteral("Записывать в файл…"));
+    record_->setToolTip(on ? QStringLiteral("Каждая строка журнала дописывается в ") + recorder_->path()
+                           : QStringLiteral("Дописывать каждую новую строку журнала в файл"));
+}
+
+void ExchangeLog::warn(const QString &text)
+{
+    // Not modal: a failed write is found while the cycle hands over a row,
+    // where no event loop of a box's own may run.
+    auto *box = new QMessageBox(QMessageBox::Warning, programTitle(), text, QMessageBox::Ok, this);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
 }

@@ -69,15 +69,7 @@ void frmSerial::Timer1_Timer()
     ui->txtRec->moveCursor(QTextCursor::End);
     ui->txtRec->insertPlainText(line + QStringLiteral("\r\n"));
 
-    QComboBox *const list = ui->CmbPort;
-    if (found.isEmpty()) {
-        list->clear();
-        list->addItem(QStringLiteral("----"));
-        list->setCurrentIndex(0);
-        return;
-    }
-
-    showFoundPorts(list, found, devices);
+    showFoundPorts(ui->CmbPort, found, devices);
 }
 
 void frmSerial::BTNOpenCom_Click()
@@ -86,7 +78,7 @@ void frmSerial::BTNOpenCom_Click()
 
     const QString entry = ui->CmbPort->currentText();
     if (entry.isEmpty() || entry.startsWith(QLatin1Char('-'))) {
-        dialogs_.message(QStringLiteral("Нет доступных портов"));
+        dialogs_.message(noPortMessage(ui->CmbPort));
         timer1_->start(); // keep scanning: an adapter may be plugged in yet
         return;
     }
@@ -103,6 +95,9 @@ void frmSerial::BTNOpenCom_Click()
     SwitchTags();
     tmrComm_->start();
     ui->BTNOpenCom->setEnabled(false);
+    // The next thing to do; the disabled open button would hand the focus
+    // to "Закрыть порт", and a second Enter would close the port again.
+    ui->Opros->setFocus();
 }
 
 void frmSerial::BTNCloseCom_Click()

@@ -4,33 +4,70 @@
 
 #include <QComboBox>
 
-int portIndexAfterScan(const QString &selectedName, int selectedIndex, const QStringList &found)
+namespace {
+
+const QString kNoPort = QStringLiteral("----");
+// The port a "----" entry stands in for.
+constexpr int MissingPortRole = Qt::UserRole + 1;
+
+// The port the selected entry stands for, "" for none.
+QString chosenPort(const QComboBox *list)
 {
-    const int same = found.indexOf(selectedName);
-    if (same >= 0)
-        return same;
-    if (selectedIndex > found.size() - 1)
-        return found.size() - 1;
-    return selectedIndex < 0 ? 0 : selectedIndex;
+    const QString missing = list->currentData(MissingPortRole).toString();
+    if (!missing.isEmpty())
+        return missing;
+    const QString text = list->currentText();
+    return text.startsWith(QLatin1String("COM")) ? text : QString();
+}
+
+} // namespace
+
+PortScan portsAfterScan(const QString &chosen, const QStringList &found)
+{
+    PortScan scan;
+    scan.entries = found;
+    const int same = found.indexOf(chosen);
+    if (same >= 0) {
+        scan.selected = same;
+    } else if (!chosen.isEmpty() || found.isEmpty()) {
+        scan.entries.prepend(kNoPort);
+        scan.missing = chosen;
+    }
+    return scan;
 }
 
 void showFoundPorts(QComboBox *list, const QStringList &found, const QStringList &devices)
 {
+    const PortScan scan = portsAfterScan(chosenPort(list), found);
     QStringList shown;
     for (int i = 0; i < list->count(); ++i)
         shown << list->itemText(i);
-    if (shown != found || list->currentIndex() < 0) {
-        const QString selected = list->currentText();
-        const int index = list->currentIndex();
+    if (shown != scan.entries || list->currentIndex() < 0
+        || list->itemData(0, MissingPortRole).toString() != scan.missing) {
         list->clear();
-        list->addItems(found);
-        list->setCurrentIndex(portIndexAfterScan(selected, index, found));
+        list->addItems(scan.entries);
+        if (!scan.missing.isEmpty())
+            list->setItemData(0, scan.missing, MissingPortRole);
+        list->setCurrentIndex(scan.selected);
     }
+    const int first = scan.entries.size() - found.size(); // 1 behind "----"
+    if (!scan.missing.isEmpty())
+        list->setItemData(0, scan.missing + QStringLiteral(" отключён; он будет выбран снова, когда появится"),
+                          Qt::ToolTipRole);
     for (int i = 0; i < found.size(); ++i) {
-        if (list->itemData(i, Qt::ToolTipRole).toString() != devices.value(i))
-            list->setItemData(i, devices.value(i), Qt::ToolTipRole);
+        if (list->itemData(first + i, Qt::ToolTipRole).toString() != devices.value(i))
+            list->setItemData(first + i, devices.value(i), Qt::ToolTipRole);
     }
     list->setToolTip(list->currentData(Qt::ToolTipRole).toString());
+}
+
+QString noPortMessage(const QComboBox *list)
+{
+    const QString missing = list->currentData(MissingPortRole).toString();
+    if (missing.isEmpty())
+        return QStringLiteral("Нет доступных портов");
+    return QStringLiteral("Порт ") + missing
+           + QStringLiteral(" отключён. Подключите его адаптер или выберите другой порт.");
 }
 
 void showDeviceOfSelectedPort(QComboBox *list)

@@ -5,8 +5,9 @@ namespace {
 constexpr qint64 QuietForMs = 1000;
 } // namespace
 
-bool FakePort::OpenPort(const QString &name, const QString &, OpenFailure *failure)
+bool FakePort::OpenPort(const QString &name, const QString &settings, OpenFailure *failure)
 {
+    openedSettings = settings;
     if (failingOpen.contains(name)) {
         if (failure)
             *failure = {QStringLiteral("Com Port ") + name

@@ -22,6 +22,7 @@ public:
     bool writeFails = false;         // writes report 0 bytes
     bool open = false;
     QString openedName;
+    QString openedSettings;          // the line settings text of the last open
     int flushes = 0;
 
     QHash<int, QString> devices;     // the device behind each port, for its tooltip
