@@ -301,7 +301,7 @@ TEST_F(WindowTest, AfterOpeningTheFocusIsOnTheSearch)
     }
     EXPECT_TRUE(port.open);
     EXPECT_EQ(QApplication::focusWidget(), ctl("Opros"));
-    EXPECT_EQ(w->wrs, bytes({0x31, 0xFF, 0xDC}));
+    EXPECT_EQ(w->vars().wrs, bytes({0x31, 0xFF, 0xDC}));
 }
 
 TEST_F(WindowTest, CloseResetsTheDisplaysAndTheAddressList)
