@@ -258,9 +258,9 @@ private:
                                                .arg(inv_.file, file.errorString())};
         const ProfileParse parsed = parseProfile(file.readAll());
         QString fault = parsed.error;
-        if (parsed.profile && inv_.withAddress && parsed.profile->address > limits::NewAddressMax)
+        if (parsed.profile && inv_.withAddress && parsed.profile->address > proto::limits::NewAddressMax)
             fault = QStringLiteral("поле \"address\": с --with-address нужно число от 0 до %1")
-                        .arg(limits::NewAddressMax);
+                        .arg(proto::limits::NewAddressMax);
         if (!fault.isEmpty())
             throw Failure{exitcode::Usage,
                           QStringLiteral("профиль %1: %2; ничего не записано").arg(inv_.file, fault)};

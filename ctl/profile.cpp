@@ -96,23 +96,18 @@ Profile profileFrom(const QJsonObject &root)
     Profile p;
     p.address = quint8(integer(root, kAddress, 0, 255));
     if (!root.value(kSerial).isNull())
-        p.serial = quint32(integer(root, kSerial, 0, limits::SerialMax));
+        p.serial = quint32(integer(root, kSerial, 0, proto::limits::SerialMax));
     ReaderSettings &s = p.settings;
     s.mode = modeByte(root);
-    s.network = quint16(integer(root, kNetwork, limits::NetworkMin, limits::NetworkMax));
-    s.channel = quint8(integer(root, kChannel, limits::ChannelMin, limits::ChannelMax));
-    s.power = quint8(integer(root, kPower, limits::PowerMin, limits::PowerMax));
-    s.delay = quint16(integer(root, kDelay, 0, limits::DelayMax));
+    s.network = quint16(integer(root, kNetwork, proto::limits::NetworkMin, proto::limits::NetworkMax));
+    s.channel = quint8(integer(root, kChannel, proto::limits::ChannelMin, proto::limits::ChannelMax));
+    s.power = quint8(integer(root, kPower, proto::limits::PowerMin, proto::limits::PowerMax));
+    s.delay = quint16(integer(root, kDelay, 0, proto::limits::DelayMax));
     s.boundIds = boundIds(root);
     return p;
 }
 
 } // namespace
-
-bool ReaderSettings::operator==(const ReaderSettings &o) const
-{
-    return differingFields(*this, o).isEmpty();
-}
 
 QString idHex(quint32 id)
 {

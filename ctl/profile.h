@@ -17,8 +17,6 @@ struct ReaderSettings {
     quint8 power = 3;
     quint16 delay = 0;    // ID-zeroing delay
     std::array<quint32, Cells> boundIds{};
-
-    bool operator==(const ReaderSettings &o) const;
 };
 
 struct Profile {
@@ -45,13 +43,3 @@ QStringList differingFields(const ReaderSettings &wanted, const ReaderSettings &
 
 // A tag or table identifier as eight upper-case hexadecimal digits.
 QString idHex(quint32 id);
-
-// Limits of the values a reader accepts.
-namespace limits {
-constexpr int NetworkMin = 1, NetworkMax = 65000;
-constexpr int ChannelMin = 1, ChannelMax = 255;
-constexpr int PowerMin = 3, PowerMax = 255;
-constexpr int DelayMax = 6000;
-constexpr int NewAddressMax = 200;
-constexpr qint64 SerialMax = 2000000;
-} // namespace limits

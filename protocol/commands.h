@@ -48,6 +48,16 @@ constexpr quint8 ModeOptionMaster = 0x80;    // "Мастер"
 // frame shows it, or null for a code that is no mode.
 const char *modeName(quint8 code);
 
+// The values a reader takes in its setting requests.
+namespace limits {
+constexpr int NetworkMin = 1, NetworkMax = 65000; // 0xF4
+constexpr int ChannelMin = 1, ChannelMax = 255;
+constexpr int PowerMin = 3, PowerMax = 255;
+constexpr int DelayMax = 6000;                    // 0xF1
+constexpr int NewAddressMax = 200;                // 0xFB
+constexpr qint64 SerialMax = 2000000;             // 0xF6
+} // namespace limits
+
 struct CommandInfo {
     Command command;
     // The whole request, checksum included; 0 for a code the program never sends.
