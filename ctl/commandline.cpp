@@ -10,16 +10,16 @@
 
 namespace {
 
-struct OptionSpec {
+struct OptionRow {
     QStringList names;
     const char *valueName; // null: a switch
     const char *help;
 };
 
 // Every option, global ones first.
-const std::vector<OptionSpec> &optionSpecs()
+const std::vector<OptionRow> &optionTable()
 {
-    static const std::vector<OptionSpec> specs{
+    static const std::vector<OptionRow> rows{
         {{"p", "port"}, "ПОРТ", "COM1..COM30 или путь устройства (/dev/ttyUSB0)"},
         {{"demo"}, nullptr, "имитируемая линия со считывателями 5 и 7, как у rfid-service --demo"},
         {{"h", "help"}, nullptr, "эта справка"},
@@ -30,11 +30,11 @@ const std::vector<OptionSpec> &optionSpecs()
         {{"with-address"}, nullptr, "записать и сетевой адрес из профиля (0..200)"},
         {{"count"}, "N", "закончить после N запросов (без него: до Ctrl+C)"},
     };
-    return specs;
+    return rows;
 }
 constexpr int kGlobalOptions = 4;
 
-struct CommandSpec {
+struct CommandRow {
     const char *name;
     const char *arguments; // what follows the command word
     const char *summary;
@@ -42,9 +42,9 @@ struct CommandSpec {
     QStringList options;   // long names of its own options
 };
 
-const std::vector<CommandSpec> &commandSpecs()
+const std::vector<CommandRow> &commandTable()
 {
-    static const std::vector<CommandSpec> specs{
+    static const std::vector<CommandRow> rows{
         {"ports", "[--json]", "COM-имена и их устройства", 0, {"json"}},
         {"search", "[--json]", "считыватели на линии: адрес, сер. номер, версия ПО", 0, {"json"}},
         {"info", "АДРЕС [--json]", "идентификация и один длинный ответ 0xF0, расшифрованный", 1, {"json"}},
@@ -58,12 +58,12 @@ const std::vector<CommandSpec> &commandSpecs()
          {"count", "json"}},
         {"tag", "АДРЕС [--json]", "метка, которую слышит считыватель, и её параметры", 1, {"json"}},
     };
-    return specs;
+    return rows;
 }
 
-const CommandSpec *findCommand(const QString &name)
+const CommandRow *findCommand(const QString &name)
 {
-    for (const CommandSpec &c : commandSpecs()) {
+    for (const CommandRow &c : commandTable()) {
         if (name == QLatin1String(c.name))
             return &c;
     }
@@ -84,19 +84,19 @@ QString parseFault(const QCommandLineParser &parser)
     return QStringLiteral("неверный параметр: ") + parser.errorText();
 }
 
-QCommandLineOption makeOption(const OptionSpec &o)
+QCommandLineOption makeOption(const OptionRow &o)
 {
     return o.valueName ? QCommandLineOption(o.names, QString::fromUtf8(o.help), QString::fromUtf8(o.valueName))
                        : QCommandLineOption(o.names, QString::fromUtf8(o.help));
 }
 
-QString portPart(const CommandSpec &c)
+QString portPart(const CommandRow &c)
 {
     return QLatin1String(c.name) == QLatin1String("ports") ? QStringLiteral("[--port ПОРТ] ")
                                                            : QStringLiteral("[--demo | --port ПОРТ] ");
 }
 
-QString usageLine(const CommandSpec *c)
+QString usageLine(const CommandRow *c)
 {
     if (!c)
         return QStringLiteral("Использование: rfidctl [--demo | --port ПОРТ] КОМАНДА [АРГУМЕНТЫ]; "
@@ -105,7 +105,7 @@ QString usageLine(const CommandSpec *c)
            + QString::fromUtf8(c->arguments) + QLatin1Char('\n');
 }
 
-QString optionLine(const OptionSpec &o)
+QString optionLine(const OptionRow &o)
 {
     QStringList forms;
     for (const QString &n : o.names)
@@ -121,11 +121,11 @@ QString generalHelp()
     QString text = usageLine(nullptr)
                    + QStringLiteral("Линия считывателей RFID (RS-485) из терминала: те же кадры, тот же\n"
                                     "порядок обмена и те же порты, что у rfid-service.\n\nКоманды:\n");
-    for (const CommandSpec &c : commandSpecs())
+    for (const CommandRow &c : commandTable())
         text += QStringLiteral("  %1  %2\n").arg(QString::fromUtf8(c.name), -9).arg(QString::fromUtf8(c.summary));
     text += QStringLiteral("\nПараметры:\n");
     for (int i = 0; i < kGlobalOptions; ++i)
-        text += optionLine(optionSpecs()[std::size_t(i)]);
+        text += optionLine(optionTable()[std::size_t(i)]);
     text += QStringLiteral(
         "\nКоды выхода: 0 готово; 1 устройство не ответило или ответило неверно;\n"
         "2 неверный вызов или профиль; 3 порт не открывается.\n"
@@ -133,19 +133,19 @@ QString generalHelp()
     return text;
 }
 
-QString commandHelp(const CommandSpec &c)
+QString commandHelp(const CommandRow &c)
 {
     QString summary = QString::fromUtf8(c.summary);
     summary[0] = summary.at(0).toUpper();
     QString text = usageLine(&c) + summary + QStringLiteral(".\n\nПараметры:\n");
-    for (const OptionSpec &o : optionSpecs()) {
+    for (const OptionRow &o : optionTable()) {
         if (c.options.contains(o.names.back()))
             text += optionLine(o);
     }
     return text;
 }
 
-ParsedLine usageError(const QString &fault, const CommandSpec *c)
+ParsedLine usageError(const QString &fault, const CommandRow *c)
 {
     ParsedLine p;
     p.exitCode = exitcode::Usage;
@@ -172,14 +172,14 @@ ParsedLine parseCommandLine(const QStringList &arguments)
     // First pass: every option known, so that option values are not taken
     // for the command word.
     QCommandLineParser first;
-    for (const OptionSpec &o : optionSpecs())
+    for (const OptionRow &o : optionTable())
         first.addOption(makeOption(o));
     const bool known = first.parse(arguments);
     if (known && first.isSet(QStringLiteral("version")))
         return printOut(programVersionLine());
     const QStringList words = first.positionalArguments();
-    const CommandSpec *spec = words.isEmpty() ? nullptr : findCommand(words.first());
-    if (!spec) {
+    const CommandRow *command = words.isEmpty() ? nullptr : findCommand(words.first());
+    if (!command) {
         if (!known)
             return usageError(parseFault(first), nullptr);
         if (words.isEmpty() && first.isSet(QStringLiteral("help")))
@@ -191,42 +191,42 @@ ParsedLine parseCommandLine(const QStringList &arguments)
 
     // Second pass: the global options and exactly this command's own.
     QCommandLineParser parser;
-    for (std::size_t i = 0; i < optionSpecs().size(); ++i) {
-        const OptionSpec &o = optionSpecs()[i];
-        if (int(i) < kGlobalOptions || spec->options.contains(o.names.back()))
+    for (std::size_t i = 0; i < optionTable().size(); ++i) {
+        const OptionRow &o = optionTable()[i];
+        if (int(i) < kGlobalOptions || command->options.contains(o.names.back()))
             parser.addOption(makeOption(o));
     }
     if (!parser.parse(arguments))
-        return usageError(parseFault(parser), spec);
+        return usageError(parseFault(parser), command);
     if (parser.isSet(QStringLiteral("help")))
-        return printOut(commandHelp(*spec));
+        return printOut(commandHelp(*command));
     // Only this command's options may be asked about: the parser warns
     // about any other.
     const auto has = [&](const char *name) {
         const QString option = QString::fromLatin1(name);
-        return spec->options.contains(option) && parser.isSet(option);
+        return command->options.contains(option) && parser.isSet(option);
     };
     const QStringList args = parser.positionalArguments().mid(1);
-    if (args.size() != spec->positionals)
-        return usageError(args.size() < spec->positionals ? QStringLiteral("не хватает аргументов")
+    if (args.size() != command->positionals)
+        return usageError(args.size() < command->positionals ? QStringLiteral("не хватает аргументов")
                                                           : QStringLiteral("лишний аргумент: ") + args.last(),
-                          spec);
+                          command);
 
     Invocation inv;
-    inv.command = QString::fromUtf8(spec->name);
+    inv.command = QString::fromUtf8(command->name);
     inv.port = parser.value(QStringLiteral("port"));
     inv.demo = parser.isSet(QStringLiteral("demo"));
     if (inv.demo && parser.isSet(QStringLiteral("port")))
-        return usageError(QStringLiteral("--demo и --port вместе не указываются"), spec);
+        return usageError(QStringLiteral("--demo и --port вместе не указываются"), command);
     if (!inv.demo && inv.port.isEmpty() && inv.command != QLatin1String("ports"))
-        return usageError(QStringLiteral("не указан порт (--port)"), spec);
-    if (spec->positionals >= 1) {
+        return usageError(QStringLiteral("не указан порт (--port)"), command);
+    if (command->positionals >= 1) {
         const std::optional<quint8> address = proto::addressFromText(args.at(0));
         if (!address)
-            return usageError(QStringLiteral("адрес должен быть числом от 0 до 255: ") + args.at(0), spec);
+            return usageError(QStringLiteral("адрес должен быть числом от 0 до 255: ") + args.at(0), command);
         inv.address = *address;
     }
-    if (spec->positionals == 2)
+    if (command->positionals == 2)
         inv.file = args.at(1);
     else if (has("output"))
         inv.file = parser.value(QStringLiteral("output"));
@@ -234,7 +234,7 @@ ParsedLine parseCommandLine(const QStringList &arguments)
         bool ok = false;
         inv.count = parser.value(QStringLiteral("count")).toInt(&ok);
         if (!ok || inv.count < 1)
-            return usageError(QStringLiteral("--count: нужно целое число больше 0"), spec);
+            return usageError(QStringLiteral("--count: нужно целое число больше 0"), command);
     }
     inv.json = has("json");
     inv.yes = has("yes");
