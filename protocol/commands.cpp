@@ -31,6 +31,24 @@ constexpr CommandInfo kCommands[] = {
 
 } // namespace
 
+const char *modeName(quint8 code)
+{
+    switch (code) {
+    case 0:
+        return "Мост";
+    case 1:
+        return "Считыватель-индикатор";
+    case 2:
+        return "Считыватель";
+    case 6:
+        return "Повторитель";
+    case 16:
+        return "Метка  с питанием";
+    default:
+        return nullptr;
+    }
+}
+
 const CommandInfo *commandInfo(quint8 c)
 {
     for (const CommandInfo &row : kCommands) {

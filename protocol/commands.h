@@ -38,6 +38,26 @@ constexpr quint8 code(Command c) { return quint8(c); }
 // in the field answers.
 constexpr quint32 TagPollNumber = 0x7A7A7A7A;
 
+// A reader's mode byte: the mode code in bits 0..4, the two bridge options
+// in bits 6 and 7.
+constexpr quint8 ModeCodeMask = 0x1F;
+constexpr quint8 ModeOptionFrequency = 0x40; // "Частотный выход"
+constexpr quint8 ModeOptionMaster = 0x80;    // "Мастер"
+
+// The name of a mode code (mode byte & ModeCodeMask) as the window's mode
+// frame shows it, or null for a code that is no mode.
+const char *modeName(quint8 code);
+
+// The values a reader takes in its setting requests.
+namespace limits {
+constexpr int NetworkMin = 1, NetworkMax = 65000; // 0xF4
+constexpr int ChannelMin = 1, ChannelMax = 255;
+constexpr int PowerMin = 3, PowerMax = 255;
+constexpr int DelayMax = 6000;                    // 0xF1
+constexpr int NewAddressMax = 200;                // 0xFB
+constexpr qint64 SerialMax = 2000000;             // 0xF6
+} // namespace limits
+
 struct CommandInfo {
     Command command;
     // The whole request, checksum included; 0 for a code the program never sends.

@@ -28,6 +28,10 @@ public:
     static constexpr int ReadIntervalMs = 20;
     static constexpr int ReadTotalMs = MaxTransfer * 1 + 1;
     static constexpr int WriteConstantMs = 10;
+    // Every program of the tool opens the line with these settings and
+    // sends at most one request every RequestPeriodMs, one at a time.
+    static constexpr const char *LineSettingsText = "19200,n,8,1";
+    static constexpr int RequestPeriodMs = 500;
 
     // Why an open failed, as the operator is to be told.
     struct OpenFailure {

@@ -423,7 +423,7 @@ QByteArray SimLine::answerLocked(const QByteArray &request)
     case Command::RadioParams:
         r.network = be16At(request, 3);
         r.channel = quint8(request[5]);
-        r.power = quint8(request[6]);
+        r.power = std::min(quint8(request[6]), r.maxPower);
         return ReplyFrame(address, Command::RadioParams).finish();
     case Command::Delay:
         r.delay = be16At(request, 3);

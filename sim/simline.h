@@ -50,6 +50,7 @@ struct SimReader {
     quint16 network = 1;
     quint8 channel = 1;
     quint8 power = 10;
+    quint8 maxPower = 255;   // the radio takes no more: a higher power is stored as this
     quint16 delay = 0;       // ID-zeroing delay
     quint32 empty = 0;       // empty level
     quint32 full = 0;        // full level, remembered by the upper calibration

@@ -9,9 +9,11 @@ if(NOT rc EQUAL 0)
 endif()
 
 set(installed bin/rfid-service
+              bin/rfidctl
               share/applications/rfid-service.desktop
               share/icons/hicolor/scalable/apps/rfid-service.svg
               share/man/man1/rfid-service.1.gz
+              share/man/man1/rfidctl.1.gz
               share/doc/rfid-service/copyright
               share/doc/rfid-service/changelog.gz)
 foreach(f ${installed})
@@ -39,6 +41,18 @@ foreach(text ".SH OPTIONS" "\\-\\-demo" "\\-\\-version" "\\-\\-help" "COM5 .. CO
     string(FIND "${page}" "${text}" at)
     if(at LESS 0)
         message(FATAL_ERROR "the manual page lacks ${text}")
+    endif()
+endforeach()
+# rfidctl's page: its commands, the stable JSON formats, the exit codes.
+execute_process(COMMAND gzip -dc "${PREFIX}/share/man/man1/rfidctl.1.gz"
+                OUTPUT_VARIABLE page RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "rfidctl's manual page is no gzip file")
+endif()
+foreach(text ".B apply" ".B watch" ".SH JSON OUTPUT" ".SH PROFILE" ".SH EXIT STATUS" "dialout")
+    string(FIND "${page}" "${text}" at)
+    if(at LESS 0)
+        message(FATAL_ERROR "rfidctl's manual page lacks ${text}")
     endif()
 endforeach()
 file(READ "${PREFIX}/share/doc/rfid-service/copyright" copyright)

@@ -1,0 +1,16 @@
+#pragma once
+// rfidctl's exit codes, and the failure that ends a command with one of them
+// and one line on standard error.
+#include <QString>
+
+namespace exitcode {
+constexpr int Done = 0;
+constexpr int Device = 1;   // the device did not answer, or answered wrong
+constexpr int Usage = 2;    // bad arguments, a bad profile, nothing confirmed
+constexpr int Port = 3;     // the port cannot be opened
+} // namespace exitcode
+
+struct Failure {
+    int exitCode = exitcode::Device;
+    QString message;
+};

@@ -1,0 +1,55 @@
+#pragma once
+// The requests rfidctl sends to one reader and the replies it accepts: a
+// reply must come from that reader, carry the expected code, be long enough
+// for its layout and end with the right checksum. Anything else throws a
+// Failure (exit code 1) that names the reader and the request.
+#include "ctl/profile.h"
+#include "protocol/commands.h"
+#include "protocol/replies.h"
+
+#include <QByteArray>
+#include <QVector>
+
+#include <optional>
+
+class LineClient;
+
+// The reader search: the addresses that answered (none: an empty list).
+QVector<quint8> searchLine(LineClient &line);
+
+class ReaderLink
+{
+public:
+    ReaderLink(LineClient &line, quint8 address);
+    quint8 address() const { return address_; }
+
+    proto::Identification identify();
+    proto::ReaderData data();
+    // Mode and radio parameters from the long reader data reply, the delay,
+    // the bound-ID table.
+    ReaderSettings settings();
+
+    // Each write waits for the reader's confirmation.
+    void setMode(quint8 mode);
+    void setRadio(quint16 network, quint8 channel, quint8 power);
+    void setDelay(quint16 delay);
+    void setCell(int index, quint32 id); // index 0..9
+    void setSerial(quint32 serial);
+    // The reader confirms from its old address and answers at the new one
+    // from then on; this link follows it.
+    void setAddress(quint8 newAddress);
+
+    // The tag in the reader's field (poll with the poll number), and its
+    // parameters read by its identifier.
+    proto::TagPoll pollTag();
+    proto::TagData readTag(quint32 id);
+
+private:
+    // Sends the request and returns the checked reply.
+    QByteArray ask(proto::Command request, const QByteArray &data, int minLength);
+    [[noreturn]] void fail(proto::Command request, const QString &what) const;
+    [[noreturn]] void failWrong(proto::Command request, const QByteArray &reply) const;
+
+    LineClient &line_;
+    quint8 address_;
+};
