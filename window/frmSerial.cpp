@@ -36,7 +36,7 @@ frmSerial::frmSerial(PortLayer &port, Dialogs &dialogs, QWidget *parent)
     timer1_->setInterval(1000);
     tmrComm_ = new QTimer(this);
     tmrComm_->setObjectName(QStringLiteral("TMRComm"));
-    tmrComm_->setInterval(500);
+    tmrComm_->setInterval(PortLayer::RequestPeriodMs);
     // The line's cadence: a coarse timer may shift a tick by 5 % (25 ms).
     tmrComm_->setTimerType(Qt::PreciseTimer);
 

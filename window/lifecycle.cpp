@@ -12,7 +12,7 @@
 #include <QTimer>
 
 namespace {
-const QString LineSettings = QStringLiteral("19200,n,8,1");
+const QString LineSettings = QString::fromLatin1(PortLayer::LineSettingsText);
 }
 
 void frmSerial::Form_Load()

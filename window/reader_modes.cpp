@@ -5,11 +5,9 @@
 #include "protocol/frame.h"
 #include "ui_frmSerial.h"
 
-namespace {
-constexpr quint8 OptionMaster = 0x80;
-constexpr quint8 OptionFrequency = 0x40;
-constexpr quint8 ModeCodeMask = 0x1F;
-} // namespace
+using proto::ModeCodeMask;
+constexpr quint8 OptionMaster = proto::ModeOptionMaster;
+constexpr quint8 OptionFrequency = proto::ModeOptionFrequency;
 
 std::vector<std::pair<QRadioButton *, quint8>> frmSerial::modeButtons() const
 {

@@ -21,7 +21,7 @@ void frmSerial::net_Click()
     if (!address)
         return sayNoAddress();
     const auto newAddress = proto::parseInteger(answer);
-    if (!newAddress || *newAddress < 0 || *newAddress > 200) {
+    if (!newAddress || *newAddress < 0 || *newAddress > proto::limits::NewAddressMax) {
         dialogs_.message(QStringLiteral("Введите число в диапазоне 0....200"));
         return;
     }
@@ -47,7 +47,7 @@ void frmSerial::Command1_Click()
         return;
     }
     const auto serial = proto::parseInteger(answer);
-    if (!serial || *serial < 0 || *serial > 2000000) {
+    if (!serial || *serial < 0 || *serial > proto::limits::SerialMax) {
         dialogs_.message(msg::range2000000());
         return;
     }

@@ -27,17 +27,17 @@ void frmSerial::param_Click()
 {
     cycle_.dropRequest();
     // Checked in this order; only the first bad entry is reported.
-    const auto network = inRange(ui->num_net->text(), 1, 65000);
+    const auto network = inRange(ui->num_net->text(), proto::limits::NetworkMin, proto::limits::NetworkMax);
     if (!network) {
         dialogs_.message(Error);
         return;
     }
-    const auto channel = inRange(ui->n_kan->text(), 1, 255);
+    const auto channel = inRange(ui->n_kan->text(), proto::limits::ChannelMin, proto::limits::ChannelMax);
     if (!channel) {
         dialogs_.message(Error);
         return;
     }
-    const auto power = inRange(ui->ppow->text(), 3, 255);
+    const auto power = inRange(ui->ppow->text(), proto::limits::PowerMin, proto::limits::PowerMax);
     if (!power) {
         dialogs_.message(Error);
         return;
@@ -55,7 +55,7 @@ void frmSerial::param_Click()
 void frmSerial::Command2_Click()
 {
     cycle_.dropRequest();
-    const auto delay = inRange(ui->Zad2->text(), 0, 6000);
+    const auto delay = inRange(ui->Zad2->text(), 0, proto::limits::DelayMax);
     if (!delay) {
         dialogs_.message(Error);
         return;

@@ -33,7 +33,7 @@ void frmSerial::InstSN_Click()
         return;
     }
     const auto serial = proto::parseInteger(answer);
-    if (!serial || *serial < 0 || *serial > 2000000) {
+    if (!serial || *serial < 0 || *serial > proto::limits::SerialMax) {
         dialogs_.message(msg::range2000000());
         return;
     }
