@@ -7,6 +7,7 @@
 #include "serial/portnames.h"
 #include "widgets/dialogs.h"
 #include "widgets/lamp.h"
+#include "linestats/linestats.h"
 #include "ui_frmSerial.h"
 
 #include <QTimer>
@@ -103,6 +104,7 @@ void frmSerial::BTNOpenCom_Click()
     }
 
     SwitchTags();
+    lineStats_->portOpened(); // the diagnostics' counters start with the port
     tmrComm_->start();
     ui->BTNOpenCom->setEnabled(false);
 }
