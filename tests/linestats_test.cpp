@@ -3,6 +3,7 @@
 
 #include "protocol/crc8.h"
 #include "protocol/frame.h"
+#include "support/replyframe.h"
 
 #include <gtest/gtest.h>
 
@@ -19,17 +20,6 @@ namespace {
 
 constexpr qint64 T0 = 1'800'000'000'000; // ms since the epoch
 
-QByteArray frame(quint8 address, quint8 code, const QByteArray &payload)
-{
-    QByteArray r;
-    r.append(char(0x3E));
-    r.append(char(address));
-    r.append(char(code));
-    r += payload;
-    r.append(char(proto::crc8(r)));
-    return r;
-}
-
 QByteArray corrupt(QByteArray r)
 {
     r.back() = char(r.back() ^ 0x5A);
@@ -45,7 +35,7 @@ QByteArray readerData(quint8 address, int level, quint32 current, int temperatur
     p[2] = char(level >> 8);
     for (int i = 0; i < 4; ++i)
         p[3 + i] = char(current >> (8 * i));
-    return frame(address, 0xF0, p);
+    return replyFrame(address, 0xF0, p);
 }
 
 // A record as the engine makes it: the checksum judged on frames only.
@@ -104,15 +94,15 @@ TEST(LineStatsTest, CountsEachKindOfExchange)
         // The reader data with a wrong CRC is refused; a confirmation is shown all the same.
         {"bad CRC, reader data", {record(T0, Poll5, corrupt(good))}, {5}, {1, 1, 0, 1, 0, 1, 0, 0}, false},
         {"bad CRC, confirmation",
-         {record(T0, proto::buildRequest(5, 0xFA), corrupt(frame(5, 0xFA, {})))},
+         {record(T0, proto::buildRequest(5, 0xFA), corrupt(replyFrame(5, 0xFA, {})))},
          {5}, {1, 1, 0, 1, 0, 0, 0, 0}, false},
         {"another address", {record(T0, Poll5, readerData(7, 1, 1, 1))}, {5, 7}, {1, 1, 0, 0, 1, 0, 0, 0}, false},
-        {"another kind", {record(T0, Poll5, frame(5, 0xFC, QByteArray(6, '\1')))}, {5},
+        {"another kind", {record(T0, Poll5, replyFrame(5, 0xFC, QByteArray(6, '\1')))}, {5},
          {1, 1, 0, 0, 1, 0, 0, 0}, false},
-        {"unknown code", {record(T0, Poll5, frame(5, 0x77, QByteArray(3, '\0')))}, {5},
+        {"unknown code", {record(T0, Poll5, replyFrame(5, 0x77, QByteArray(3, '\0')))}, {5},
          {1, 1, 0, 0, 1, 1, 0, 0}, false},
         {"table read answered with the table",
-         {record(T0, proto::buildRequest(5, 0xE7), frame(5, 0xE6, QByteArray(40, '\0')))},
+         {record(T0, proto::buildRequest(5, 0xE7), replyFrame(5, 0xE6, QByteArray(40, '\0')))},
          {5}, {1, 1, 0, 0, 0, 0, 0, 0}, true},
         {"replaced request", {record(T0, Poll5, {}, -1, false)}, {5}, {0, 0, 0, 0, 0, 0, 1, 0}, false},
         {"write error: the reply read goes with the port",
@@ -207,9 +197,9 @@ TEST(LineStatsTest, TrendsTakeTheDecodedValuesAndBreakWhereNoValueCame)
 
     // The tag's level (0xE0) and the slave's temperature and frequency (0xE8).
     const QByteArray tagPoll = proto::buildRequest(5, 0xE0, QByteArray("\x7A\x7A\x7A\x7A", 4));
-    stats.add(record(at(), tagPoll, frame(5, 0xE0, QByteArray::fromHex("00000001000000AAB5"))));
+    stats.add(record(at(), tagPoll, replyFrame(5, 0xE0, QByteArray::fromHex("00000001000000AAB5"))));
     stats.add(record(at(), proto::buildRequest(5, 0xE8),
-                     frame(5, 0xE8, QByteArray::fromHex("000000000158B004CDC4"))));
+                     replyFrame(5, 0xE8, QByteArray::fromHex("000000000158B004CDC4"))));
     EXPECT_EQ(values(stats, 5, Quantity::TagLevel), (V{-75}));
     EXPECT_EQ(values(stats, 5, Quantity::SlaveTemperature), (V{21.5}));
     EXPECT_EQ(values(stats, 5, Quantity::SlaveFrequency), (V{1200}));
