@@ -8,6 +8,7 @@
 #include "widgets/savefile.h"
 
 #include <QBuffer>
+#include <QFontMetrics>
 #include <QDateTime>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -17,6 +18,8 @@
 #include <QTableView>
 #include <QTimer>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 
 namespace {
@@ -50,7 +53,20 @@ DiagnosticsWindow::DiagnosticsWindow(linestats::LineStats &stats, Dialogs *dialo
     table_->setSelectionMode(QAbstractItemView::SingleSelection);
     table_->verticalHeader()->setVisible(false);
     table_->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
-    table_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    // Widths fixed once for the widest text a column takes: measuring the
+    // cells on every refresh would cost the window thread more than the rest.
+    const QStringList widest = {QStringLiteral("Линия"), QStringLiteral("000000"), QStringLiteral("000000"),
+                                QStringLiteral("000000"), QStringLiteral("000000"), QStringLiteral("000000"),
+                                QStringLiteral("000000"), QStringLiteral("000000"), QStringLiteral("0000"),
+                                QStringLiteral("0000"), QStringLiteral("0000"), QStringLiteral("00:00:00"),
+                                QStringLiteral("100,0 %, 19200 бит/с")};
+    QFont bold = table_->font();
+    bold.setBold(true);
+    const QFontMetrics metrics(bold);
+    for (int c = 0; c < widest.size(); ++c)
+        table_->setColumnWidth(c, std::max(metrics.horizontalAdvance(widest.at(c)),
+                                           metrics.horizontalAdvance(model_->headerData(c, Qt::Horizontal).toString()))
+                                      + 16);
     table_->horizontalHeader()->setStretchLastSection(true);
     table_->setWordWrap(false);
     connect(table_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
@@ -127,8 +143,9 @@ void DiagnosticsWindow::refresh()
     stats_.trends().prune(now);
     model_->refresh(now);
     // Nothing chosen yet: the reader that answered last, the one the
-    // technician is working with.
-    if (!table_->currentIndex().isValid()) {
+    // technician is working with. (A view that gets the focus makes its first
+    // row current without selecting it; that is no choice.)
+    if (!table_->selectionModel()->hasSelection()) {
         int latest = -1;
         qint64 latestMs = -1;
         for (int row = 0; model_->addressAt(row); ++row) {

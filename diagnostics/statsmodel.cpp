@@ -115,6 +115,8 @@ QVariant LineStatsModel::data(const QModelIndex &index, int role) const
     switch (role) {
     case Qt::DisplayRole:
     case Qt::ToolTipRole:
+        if (index.row() < shown_.size() && shown_.at(index.row()).size() == ColumnCount)
+            return shown_.at(index.row()).at(index.column());
         return cell(index.row(), index.column());
     case Qt::TextAlignmentRole:
         return index.column() == State ? QVariant(Qt::AlignLeft | Qt::AlignVCenter)
@@ -179,6 +181,7 @@ void LineStatsModel::refresh(qint64 nowMs)
         if (!onlyAdded) {
             beginResetModel();
             addresses_ = now;
+            shown_.clear();
             endResetModel();
         } else {
             for (int i = 0; i < now.size(); ++i) {
@@ -186,11 +189,28 @@ void LineStatsModel::refresh(qint64 nowMs)
                     continue;
                 beginInsertRows(QModelIndex(), i, i);
                 addresses_.insert(i, now.at(i));
+                shown_.insert(i, QStringList());
                 endInsertRows();
             }
         }
     }
-    emit dataChanged(index(0, 0), index(rowCount() - 1, ColumnCount - 1));
+    shown_.resize(rowCount());
+    for (int row = 0; row < rowCount(); ++row) {
+        QStringList cells;
+        for (int c = 0; c < ColumnCount; ++c)
+            cells << cell(row, c);
+        // Cell by cell: the view repaints a changed cell, but the whole
+        // table for a changed range.
+        QStringList &was = shown_[row];
+        const bool fresh = was.size() != cells.size();
+        was.resize(cells.size());
+        for (int c = 0; c < ColumnCount; ++c) {
+            if (fresh || was.at(c) != cells.at(c)) {
+                was[c] = cells.at(c);
+                emit dataChanged(index(row, c), index(row, c));
+            }
+        }
+    }
 }
 
 QString LineStatsModel::toTsv() const

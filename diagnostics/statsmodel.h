@@ -48,4 +48,6 @@ private:
     const linestats::LineStats &stats_;
     QVector<quint8> addresses_;
     qint64 nowMs_ = 0;
+    // What each cell shows, so that a refresh repaints only the cells that changed.
+    QVector<QStringList> shown_;
 };

@@ -4,6 +4,11 @@
 // zooms back; "Следить" brings them back to the last 10 minutes, following.
 // A gap in a series ends a line: the values on either side are drawn as
 // separate lines, a lone value as a dot.
+//
+// Drawing is kept off the window thread's critical path: while following,
+// the time axis reaches a little ahead of now and moves on in steps, so a new
+// value is only appended to its line; a chart is drawn anew only when its axis
+// moves, and then one chart per event, so a click waits for one chart at most.
 #include "linestats/trends.h"
 
 #include <QWidget>
@@ -14,6 +19,7 @@
 class QLabel;
 class QPushButton;
 class QScrollBar;
+class QTimer;
 class QVBoxLayout;
 class TrendChart;
 
@@ -27,7 +33,7 @@ public:
     // The address whose trends are shown; none for the line total.
     void showAddress(std::optional<quint8> address);
     std::optional<quint8> address() const { return address_; }
-    // Redraws with the values held at `nowMs`.
+    // Takes in the values held at `nowMs`.
     void refresh(qint64 nowMs);
 
     bool following() const { return following_; }
@@ -36,12 +42,12 @@ public:
     // Shows [startMs, startMs + spanMs] and stops following (what scrolling
     // and zooming back do).
     void showRange(qint64 startMs, qint64 spanMs);
-    qint64 viewStartMs() const { return viewEndMs_ - visibleSpanMs(); }
+    qint64 viewStartMs() const { return viewStartMs_; }
     qint64 viewEndMs() const { return viewEndMs_; }
 
     // The quantities that have a chart on screen now.
     QVector<linestats::Quantity> shownQuantities() const;
-    // The charts as one picture.
+    // The charts as one picture, each drawn up to date.
     QPixmap picture();
     // The shown address's values of the last 10 minutes: a header line, then
     // one tab-separated line per value, a gap as an empty value.
@@ -49,14 +55,12 @@ public:
 
 private:
     void place();
-    void draw();
+    // Draws the next chart that waits to be drawn anew; the rest follow in
+    // later events.
+    void drawNext();
     void takeScroll(int value);
-    void zoomedTo(qint64 startMs, qint64 endMs);
     // The oldest value of the shown address within the 10 minutes, or nowMs.
     qint64 firstMs() const;
-    // While following the whole 10 minutes, the charts show only as much as
-    // has come (at least a minute); otherwise the span chosen.
-    qint64 visibleSpanMs() const;
 
     const linestats::Trends &trends_;
     std::optional<quint8> address_;
@@ -65,9 +69,11 @@ private:
     QLabel *hint_;
     QScrollBar *scroll_;
     QPushButton *followButton_;
+    QTimer *drawTimer_;
     qint64 nowMs_ = 0;
-    qint64 spanMs_ = linestats::Trends::SpanMs; // the span chosen by zooming
+    qint64 viewStartMs_ = 0;
     qint64 viewEndMs_ = 0;
+    qint64 scrollBaseMs_ = 0; // the time at the scroll bar's 0, a second a step
     bool following_ = true;
     bool placing_ = false; // our own changes of the axes and the scroll bar
 };
