@@ -174,6 +174,7 @@ void CycleRunner::report(const QByteArray &reply, qint64 replyAtMs, const TickOu
         record.meaning = *outcome.status;
     else
         record.meaning = proto::replyName(reply);
+    record.dropped = !reply.isEmpty() && (outcome.writeFailed || !outcome.dropped.isEmpty());
     if (sentAtMs_ >= 0 && replyAtMs >= 0)
         record.roundTripMs = int(std::max<qint64>(0, replyAtMs - sentAtMs_));
     emit exchanged(record);

@@ -13,6 +13,7 @@ struct ExchangeRecord {
     QByteArray reply;        // what came back on the next tick
     Checksum checksum = Checksum::None;
     QString meaning;         // the status the reply produced, or what it was
+    bool dropped = false;    // the reply came but the cycle did not take it (`meaning` says why)
     int roundTripMs = -1;    // from the end of the write to the arrival of the reply's last byte
     bool sent = true;        // false: the request never reached the line (a newer one replaced
                              // it, or its port went away or was closed first: `meaning` says so)

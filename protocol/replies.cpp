@@ -187,7 +187,8 @@ std::optional<SlaveData> decodeSlaveData(const QByteArray &r)
         return std::nullopt;
     SlaveData s;
     s.serial = le32(r, 4);
-    s.temperature = sixteenthsText(qint16(be16(r, 8)), localeDecimalPoint());
+    s.sixteenths = qint16(be16(r, 8));
+    s.temperature = sixteenthsText(s.sixteenths, localeDecimalPoint());
     s.frequency = le16(r, 10);
     s.contact = byteAt(r, 12) == ContactSet;
     s.level = signedByte(byteAt(r, 13));

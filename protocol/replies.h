@@ -80,6 +80,7 @@ struct SlaveData {
     quint32 serial = 0;       // bytes 4-7, little-endian
     QString temperature;      // bytes 8-9, signed big-endian sixteenths of a degree,
                               // with the default QLocale's decimal separator
+    qint16 sixteenths = 0;    // the same word as a number, for plotting
     quint16 frequency = 0;    // bytes 10-11, little-endian
     bool contact = false;     // byte 12 == 0xCD
     int level = 0;            // byte 13, signed

@@ -5,7 +5,10 @@
 set -euo pipefail
 
 packages=(cmake make g++ pkg-config qt6-base-dev qt6-serialport-dev libgl-dev libgtest-dev
-          qt6-qpa-plugins qt6-translations-l10n fonts-dejavu-core dpkg-dev "$@")
+          qt6-qpa-plugins qt6-translations-l10n fonts-dejavu-core dpkg-dev
+          # The charts of the line diagnostics; Debian 12's qt6-charts-dev does not pull in
+          # the Qt OpenGL headers its CMake files need.
+          qt6-charts-dev libqt6opengl6-dev "$@")
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -361,19 +362,44 @@ void SimLine::writeOut(const QByteArray &bytes)
     }
 }
 
+namespace {
+
+// A slow wave of `amplitude` over `period` data requests (two a second while
+// a page polls), with a little jitter; both come from the step alone, so a run
+// is reproducible and the values never wander off.
+int wave(quint32 step, int amplitude, int period, int jitter)
+{
+    constexpr double TwoPi = 6.283185307179586;
+    const double phase = TwoPi * double(step % quint32(period)) / period;
+    const quint32 hash = (step * 2654435761u) >> 16;
+    return int(std::lround(amplitude * std::sin(phase))) + int(hash % quint32(2 * jitter + 1)) - jitter;
+}
+
+// What the wave adds on this step over the last one: the values stay
+// `base + wave(step)` without keeping their base anywhere.
+int waveStep(quint32 step, int amplitude, int period, int jitter)
+{
+    return wave(step, amplitude, period, jitter) - wave(step - 1, amplitude, period, jitter);
+}
+
+} // namespace
+
 void SimLine::drift(SimReader &r)
 {
-    // A small random walk; xorshift keeps a run reproducible.
-    auto next = [this] {
-        driftState_ ^= driftState_ << 13;
-        driftState_ ^= driftState_ >> 17;
-        driftState_ ^= driftState_ << 5;
-        return driftState_;
-    };
-    const int levelStep = int(next() % 15) - 7;
-    r.level = quint16(std::clamp(int(r.level) + levelStep, 0, 1023));
-    const qint64 currentStep = qint64(next() % 201) - 100;
-    r.current = quint32(std::max<qint64>(1, qint64(r.current) + currentStep));
+    // Readers at other addresses are at other points of their waves.
+    const quint32 step = ++r.livePolls + r.address * 37u;
+    r.level = quint16(std::clamp(int(r.level) + waveStep(step, 60, 240, 2), 0, 1023));
+    r.current = quint32(std::max<qint64>(1, qint64(r.current) + waveStep(step, 1500, 360, 20)));
+    const int temperature = std::clamp(int(qint8(r.temperature)) + waveStep(step, 3, 600, 0), -40, 85);
+    r.temperature = quint8(qint8(temperature));
+}
+
+void SimLine::driftSlave(SimReader &r)
+{
+    const quint32 step = ++r.livePolls + r.address * 37u;
+    SimSlave &s = *r.slave;
+    s.temperature = qint16(s.temperature + waveStep(step, 24, 300, 1)); // sixteenths of a degree
+    s.frequency = quint16(std::clamp(int(s.frequency) + waveStep(step, 40, 200, 2), 0, 65535));
 }
 
 QByteArray SimLine::answerLocked(const QByteArray &request)
@@ -497,6 +523,8 @@ QByteArray SimLine::answerLocked(const QByteArray &request)
     case Command::SlaveData: {
         if (!r.slave)
             return {};
+        if (r.live)
+            driftSlave(r);
         const SimSlave &s = *r.slave;
         // The slave's temperature is the one big-endian number of a reader reply.
         return ReplyFrame(address, Command::SlaveData)

@@ -61,7 +61,11 @@ struct SimReader {
     std::array<quint32, 10> table{}; // bound tag IDs
     QVector<SimTag> tags;    // tags in the field; the first one answers the poll
     std::optional<SimSlave> slave;
-    bool live = false;       // current value and level drift on every data request
+    // The values drift slowly on every data request (level, current value and
+    // temperature with 0xF0, the slave's temperature and frequency with 0xE8):
+    // the demo line's trends show something; tests that compare values leave it off.
+    bool live = false;
+    quint32 livePolls = 0;   // data requests answered while live: the drift's clock
 };
 
 class SimLine : public QObject
@@ -115,7 +119,8 @@ private:
     void sendReply(const QByteArray &reply, bool framed);
     void flushHeldBack();
     void writeOut(const QByteArray &bytes);
-    void drift(SimReader &reader);
+    static void drift(SimReader &reader);
+    static void driftSlave(SimReader &reader);
 
     mutable QMutex mutex_;
     int master_ = -1;
@@ -126,7 +131,6 @@ private:
     QByteArray heldBack_; // second part of a split reply
     QTimer *heldTimer_ = nullptr; // sends heldBack_ when no request follows
     QElapsedTimer lastBytes_;     // a partial request left standing too long is dropped
-    quint32 driftState_ = 0x2545F491u;
     QVector<SimReader> readers_;
     QVector<QByteArray> requests_;
     bool silent_ = false;

@@ -192,6 +192,7 @@ TEST(BridgeReplies, SlaveDataAndRs485)
     const std::optional<SlaveData> cold = decodeSlaveData(reply(5, 0xE8, "00 00 00 00 FF F0 00 00 CC 50"));
     ASSERT_TRUE(cold);
     EXPECT_EQ(cold->temperature, "-1");
+    EXPECT_EQ(cold->sixteenths, -16);
     EXPECT_FALSE(cold->contact);
     EXPECT_EQ(cold->level, 80);
     {

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <fcntl.h>
 #include <initializer_list>
 #include <poll.h>
@@ -374,23 +375,39 @@ TEST_F(SimLineTest, UnplugMakesTheToolsWriteFail)
     line().unplug(); // a second unplug is harmless
 }
 
-TEST(SimLineLive, LiveReaderDriftsWithinRange)
+TEST(SimLineLive, LiveValuesDriftSlowlyWithinRangeAndTheSameEveryRun)
 {
-    SimLine line;
     SimReader r;
     r.address = 5;
     r.level = 1020;
     r.current = 50;
+    r.temperature = 23;
     r.live = true;
+    r.slave = SimSlave{};
+    r.slave->temperature = 344;
+    SimLine line, again;
     line.addReader(r);
+    again.addReader(r);
     QSet<quint32> currents;
-    for (int i = 0; i < 300; ++i) {
-        const QByteArray reply = line.answer(req({0x05, 0xF0}));
+    QSet<int> temperatures, slaveTemperatures;
+    for (int i = 0; i < 600; ++i) {
+        const QByteArray request = i % 4 == 3 ? req({0x05, 0xE8}) : req({0x05, 0xF0});
+        const QByteArray reply = line.answer(request);
+        ASSERT_EQ(reply, again.answer(request)) << "request " << i;
+        if (request.at(2) == char(0xE8)) {
+            slaveTemperatures.insert(line.reader(5)->slave->temperature);
+            continue;
+        }
         ASSERT_EQ(reply.size(), 26);
         EXPECT_LT(quint8(reply[4]) | quint8(reply[5]) << 8, 1024);
+        const int temperature = qint8(reply[3]);
+        EXPECT_LE(std::abs(temperature - 23), 6) << "request " << i; // the wave's height, twice
+        temperatures.insert(temperature);
         currents.insert(line.reader(5)->current);
     }
     EXPECT_GT(currents.size(), 1);
+    EXPECT_GT(temperatures.size(), 1);
+    EXPECT_GT(slaveTemperatures.size(), 1);
     EXPECT_GT(line.reader(5)->current, 0u);
 }
 

@@ -11,6 +11,8 @@
 #include "widgets/dialogs.h"
 #include "widgets/exchangelog.h"
 #include "widgets/keyboard.h"
+#include "diagnostics/diagnosticswindow.h"
+#include "linestats/linestats.h"
 #include "ui_frmSerial.h"
 
 #include <QCloseEvent>
@@ -62,6 +64,10 @@ frmSerial::frmSerial(PortLayer &port, Dialogs &dialogs, QWidget *parent)
     // The log is offered on a key only, so the window stays as technicians know it.
     auto *logKey = new QShortcut(QKeySequence(Qt::Key_F12), this);
     connect(logKey, &QShortcut::activated, this, &frmSerial::showExchangeLog);
+    lineStats_ = new linestats::LineStats(this);
+    connect(this, &frmSerial::exchanged, lineStats_, &linestats::LineStats::add);
+    connect(new QShortcut(QKeySequence(Qt::Key_F11), this), &QShortcut::activated, this,
+            &frmSerial::showDiagnostics);
 
     rememberStartValues();
     // Another reader picked (by the technician or by a search): what the
@@ -92,6 +98,15 @@ void frmSerial::showExchangeLog()
     logWindow_->show();
     logWindow_->raise();
     logWindow_->activateWindow();
+}
+
+void frmSerial::showDiagnostics()
+{
+    if (!diagWindow_)
+        diagWindow_ = new DiagnosticsWindow(*lineStats_, nullptr, this);
+    diagWindow_->show();
+    diagWindow_->raise();
+    diagWindow_->activateWindow();
 }
 
 void frmSerial::connectHandlers()

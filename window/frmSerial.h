@@ -35,6 +35,10 @@ class QTimer;
 class Form2;
 class ExchangeLog;
 class ExchangeLogModel;
+class DiagnosticsWindow;
+namespace linestats {
+class LineStats;
+}
 
 class frmSerial : public QWidget
 {
@@ -183,6 +187,7 @@ private:
     std::vector<std::pair<QRadioButton *, quint8>> modeButtons() const;
 
     void showExchangeLog();
+    void showDiagnostics();
 
     void connectHandlers();
     void applyTagRange(int from, int to, bool enable);
@@ -204,4 +209,7 @@ private:
 
     ExchangeLogModel *logModel_ = nullptr;
     ExchangeLog *logWindow_ = nullptr;
+    // Line diagnostics (F11): statistics and trends from the same records.
+    linestats::LineStats *lineStats_ = nullptr;
+    DiagnosticsWindow *diagWindow_ = nullptr;
 };

@@ -7,6 +7,7 @@
 #include "serial/portnames.h"
 #include "widgets/dialogs.h"
 #include "widgets/lamp.h"
+#include "linestats/linestats.h"
 #include "ui_frmSerial.h"
 
 #include <QTimer>
@@ -93,6 +94,7 @@ void frmSerial::BTNOpenCom_Click()
 
     cycle_.portOpened();
     SwitchTags();
+    lineStats_->portOpened(); // the diagnostics' counters start with the port
     tmrComm_->start();
     ui->BTNOpenCom->setEnabled(false);
     // The next thing to do; the disabled open button would hand the focus

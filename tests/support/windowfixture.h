@@ -6,6 +6,7 @@
 #include "fakeport.h"
 #include "protocol/crc8.h"
 #include "protocol/frame.h"
+#include "replyframe.h"
 #include "scripteddialogs.h"
 
 #include <QComboBox>
@@ -35,18 +36,6 @@ inline QByteArray bytes(std::initializer_list<int> values)
 
 // The text a control shows: label, text box, log box, combo box or button.
 QString controlText(const QWidget &window, const char *name);
-
-// A reply frame: 0x3E, address, code, payload, checksum.
-inline QByteArray replyFrame(quint8 address, quint8 code, const QByteArray &payload = {})
-{
-    QByteArray r;
-    r.append(char(0x3E));
-    r.append(char(address));
-    r.append(char(code));
-    r += payload;
-    r.append(char(proto::crc8(r)));
-    return r;
-}
 
 // What every window fixture offers its tests: the controls by name, their
 // texts, the pages. The fixture owns the window `w`.

@@ -1,0 +1,215 @@
+#include "diagnostics/diagnosticswindow.h"
+
+#include "diagnostics/statsmodel.h"
+#include "diagnostics/trendcharts.h"
+#include "linestats/linestats.h"
+#include "widgets/dialogs.h"
+#include "widgets/keyboard.h"
+#include "widgets/savefile.h"
+
+#include <QBuffer>
+#include <QFontMetrics>
+#include <QDateTime>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QPushButton>
+#include <QShortcut>
+#include <QSplitter>
+#include <QTableView>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+
+namespace {
+
+QString stamp()
+{
+    return QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+}
+
+const QString TsvFilter = QStringLiteral("Текст с табуляциями (*.tsv *.txt);;Все файлы (*)");
+
+} // namespace
+
+DiagnosticsWindow::DiagnosticsWindow(linestats::LineStats &stats, Dialogs *dialogs, QWidget *parent)
+    : QWidget(parent, Qt::Window)
+    , stats_(stats)
+    , dialogs_(dialogs)
+    , model_(new LineStatsModel(stats, this))
+    , table_(new QTableView(this))
+    , charts_(new TrendCharts(stats.trends(), this))
+    , refreshTimer_(new QTimer(this))
+    , clock_(new QTimer(this))
+{
+    setObjectName(QStringLiteral("DiagnosticsWindow"));
+    setWindowTitle(QStringLiteral("Диагностика линии"));
+    resize(1240, 780);
+
+    table_->setObjectName(QStringLiteral("statsView"));
+    table_->setModel(model_);
+    table_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table_->setSelectionMode(QAbstractItemView::SingleSelection);
+    table_->verticalHeader()->setVisible(false);
+    table_->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
+    // Widths fixed once for the widest text a column takes: measuring the
+    // cells on every refresh would cost the window thread more than the rest.
+    const QStringList widest = {QStringLiteral("Линия"), QStringLiteral("000000"), QStringLiteral("000000"),
+                                QStringLiteral("000000"), QStringLiteral("000000"), QStringLiteral("000000"),
+                                QStringLiteral("000000"), QStringLiteral("000000"), QStringLiteral("0000"),
+                                QStringLiteral("0000"), QStringLiteral("0000"), QStringLiteral("00:00:00"),
+                                QStringLiteral("100,0 %, 19200 бит/с")};
+    QFont bold = table_->font();
+    bold.setBold(true);
+    const QFontMetrics metrics(bold);
+    for (int c = 0; c < widest.size(); ++c)
+        table_->setColumnWidth(c, std::max(metrics.horizontalAdvance(widest.at(c)),
+                                           metrics.horizontalAdvance(model_->headerData(c, Qt::Horizontal).toString()))
+                                      + 16);
+    table_->horizontalHeader()->setStretchLastSection(true);
+    table_->setWordWrap(false);
+    connect(table_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            &DiagnosticsWindow::selectionMoved);
+    connect(model_, &QAbstractItemModel::modelReset, this, &DiagnosticsWindow::selectionMoved);
+
+    auto *reset = new QPushButton(QStringLiteral("Сбросить"), this);
+    reset->setObjectName(QStringLiteral("resetStats"));
+    reset->setToolTip(QStringLiteral("Обнулить счётчики (тренды за 10 минут остаются)"));
+    auto *saveStats = new QPushButton(QStringLiteral("Сохранить статистику…"), this);
+    saveStats->setObjectName(QStringLiteral("saveStats"));
+    auto *saveTrendData = new QPushButton(QStringLiteral("Сохранить тренды…"), this);
+    saveTrendData->setObjectName(QStringLiteral("saveTrends"));
+    auto *savePicture = new QPushButton(QStringLiteral("Сохранить график…"), this);
+    savePicture->setObjectName(QStringLiteral("saveChart"));
+    connect(reset, &QPushButton::clicked, &stats_, &linestats::LineStats::reset);
+    connect(saveStats, &QPushButton::clicked, this, [this] {
+        askAndSave(QStringLiteral("Сохранить статистику линии"),
+                   QStringLiteral("статистика-линии-%1.tsv").arg(stamp()), TsvFilter,
+                   &DiagnosticsWindow::saveStatistics, QStringLiteral("Статистика не сохранена"));
+    });
+    connect(saveTrendData, &QPushButton::clicked, this, [this] {
+        askAndSave(QStringLiteral("Сохранить тренды"), QStringLiteral("тренды-%1.tsv").arg(stamp()),
+                   TsvFilter, &DiagnosticsWindow::saveTrends, QStringLiteral("Тренды не сохранены"));
+    });
+    connect(savePicture, &QPushButton::clicked, this, [this] {
+        askAndSave(QStringLiteral("Сохранить график"), QStringLiteral("график-%1.png").arg(stamp()),
+                   QStringLiteral("Рисунок PNG (*.png)"), &DiagnosticsWindow::saveChart,
+                   QStringLiteral("График не сохранён"));
+    });
+
+    auto *close = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(close, &QShortcut::activated, this, &QWidget::close);
+    enterPressesButtons(this);
+
+    // Records come in bursts of one or two per tick: one redraw for each burst.
+    refreshTimer_->setSingleShot(true);
+    refreshTimer_->setInterval(0);
+    connect(refreshTimer_, &QTimer::timeout, this, &DiagnosticsWindow::refresh);
+    connect(&stats_, &linestats::LineStats::changed, this, &DiagnosticsWindow::refreshSoon);
+    clock_->setInterval(1000);
+    connect(clock_, &QTimer::timeout, this, &DiagnosticsWindow::refresh);
+
+    auto *splitter = new QSplitter(Qt::Vertical, this);
+    splitter->addWidget(table_);
+    splitter->addWidget(charts_);
+    splitter->setStretchFactor(0, 1);
+    splitter->setStretchFactor(1, 3);
+    splitter->setSizes({table_->verticalHeader()->defaultSectionSize() * 7, 560});
+    auto *buttons = new QHBoxLayout;
+    buttons->addWidget(reset);
+    buttons->addStretch();
+    buttons->addWidget(saveStats);
+    buttons->addWidget(saveTrendData);
+    buttons->addWidget(savePicture);
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(splitter, 1);
+    layout->addLayout(buttons);
+    refresh();
+}
+
+DiagnosticsWindow::~DiagnosticsWindow() = default;
+
+void DiagnosticsWindow::refreshSoon()
+{
+    // A hidden window costs the exchange nothing: it catches up when shown.
+    if (isVisible() && !refreshTimer_->isActive())
+        refreshTimer_->start();
+}
+
+void DiagnosticsWindow::refresh()
+{
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    stats_.trends().prune(now);
+    model_->refresh(now);
+    // Nothing chosen yet: the reader that answered last, the one the
+    // technician is working with. (A view that gets the focus makes its first
+    // row current without selecting it; that is no choice.)
+    if (!table_->selectionModel()->hasSelection()) {
+        int latest = -1;
+        qint64 latestMs = -1;
+        for (int row = 0; model_->addressAt(row); ++row) {
+            const qint64 ms = stats_.row(*model_->addressAt(row))->lastGoodReplyMs;
+            if (ms > latestMs) {
+                latest = row;
+                latestMs = ms;
+            }
+        }
+        if (latest >= 0)
+            table_->selectRow(latest);
+    }
+    charts_->refresh(now);
+}
+
+void DiagnosticsWindow::selectionMoved()
+{
+    const QModelIndex current = table_->currentIndex();
+    charts_->showAddress(current.isValid() ? model_->addressAt(current.row()) : std::nullopt);
+}
+
+void DiagnosticsWindow::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    refresh();
+    clock_->start();
+}
+
+void DiagnosticsWindow::hideEvent(QHideEvent *event)
+{
+    clock_->stop();
+    QWidget::hideEvent(event);
+}
+
+QString DiagnosticsWindow::saveStatistics(const QString &path)
+{
+    return saveWhole(path, model_->toTsv().toUtf8());
+}
+
+QString DiagnosticsWindow::saveTrends(const QString &path)
+{
+    return saveWhole(path, charts_->toTsv().toUtf8());
+}
+
+QString DiagnosticsWindow::saveChart(const QString &path)
+{
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    if (!charts_->picture().save(&buffer, "PNG"))
+        return QStringLiteral("не удалось построить рисунок");
+    return saveWhole(path, png);
+}
+
+void DiagnosticsWindow::askAndSave(const QString &title, const QString &fileName, const QString &filter,
+                                   QString (DiagnosticsWindow::*save)(const QString &), const QString &what)
+{
+    const QString path = askSavePath(this, title, fileName, filter);
+    if (path.isEmpty())
+        return;
+    const QString why = (this->*save)(path);
+    if (why.isEmpty())
+        return;
+    QtDialogs own(this);
+    Dialogs &dialogs = dialogs_ ? *dialogs_ : own;
+    dialogs.message(what + QStringLiteral(" в ") + path + QStringLiteral(": ") + why, Dialogs::Icon::Warning);
+}

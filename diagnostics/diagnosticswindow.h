@@ -1,0 +1,55 @@
+#pragma once
+// "Диагностика линии": the line's statistics per address and the trends of the
+// selected address. A window of its own that only watches the statistics:
+// it never holds the exchange up, and nothing is written to disk unless the
+// technician saves a file of his choice.
+#include <QWidget>
+
+class Dialogs;
+class LineStatsModel;
+class QTableView;
+class QTimer;
+class TrendCharts;
+
+namespace linestats {
+class LineStats;
+}
+
+class DiagnosticsWindow : public QWidget
+{
+    Q_OBJECT
+
+public:
+    // `dialogs` reports a failed save (null: Qt's message boxes over this window).
+    DiagnosticsWindow(linestats::LineStats &stats, Dialogs *dialogs = nullptr, QWidget *parent = nullptr);
+    ~DiagnosticsWindow() override;
+
+    LineStatsModel *model() const { return model_; }
+    QTableView *table() const { return table_; }
+    TrendCharts *charts() const { return charts_; }
+
+    // The three exports, each an empty string on success, else the reason.
+    QString saveStatistics(const QString &path);
+    QString saveTrends(const QString &path);
+    QString saveChart(const QString &path);
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
+
+private:
+    // The statistics changed: redraw once the current burst of records is in.
+    void refreshSoon();
+    void refresh();
+    void selectionMoved();
+    void askAndSave(const QString &title, const QString &fileName, const QString &filter,
+                    QString (DiagnosticsWindow::*save)(const QString &), const QString &what);
+
+    linestats::LineStats &stats_;
+    Dialogs *dialogs_;
+    LineStatsModel *model_;
+    QTableView *table_;
+    TrendCharts *charts_;
+    QTimer *refreshTimer_;
+    QTimer *clock_; // the load and the time axis move on while the line is quiet
+};

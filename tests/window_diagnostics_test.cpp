@@ -1,0 +1,142 @@
+// The line diagnostics window: F11 opens it, it has a row per address the
+// line used, and what it saves is what it shows.
+#include "support/windowfixture.h"
+
+#include "diagnostics/diagnosticswindow.h"
+#include "diagnostics/statsmodel.h"
+#include "diagnostics/trendcharts.h"
+#include "linestats/trends.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QKeyEvent>
+#include <QTableView>
+#include <QTemporaryDir>
+
+namespace {
+
+QByteArray readerData(quint8 address, int level)
+{
+    QByteArray p(22, '\0');
+    p[0] = 23;
+    p[1] = char(level & 0xFF);
+    p[2] = char(level >> 8);
+    p[3] = 100;
+    return replyFrame(address, 0xF0, p);
+}
+
+QStringList fileLines(const QString &path)
+{
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
+    return QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+} // namespace
+
+class DiagnosticsTest : public WindowTest
+{
+protected:
+    DiagnosticsWindow *open()
+    {
+        w->show();
+        QApplication::setActiveWindow(w.get());
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_F11, Qt::NoModifier);
+        QKeyEvent release(QEvent::KeyRelease, Qt::Key_F11, Qt::NoModifier);
+        QApplication::sendEvent(w.get(), &press);
+        QApplication::sendEvent(w.get(), &release);
+        return w->findChild<DiagnosticsWindow *>();
+    }
+
+    // The window redraws once the burst of records is in, as between ticks.
+    static void settle() { QCoreApplication::processEvents(); }
+};
+
+TEST_F(DiagnosticsTest, F11OpensARowPerAddressAndItSavesWhatItShows)
+{
+    ASSERT_EQ(w->findChild<DiagnosticsWindow *>(), nullptr);
+    connectToReader(5);
+    DiagnosticsWindow *diag = open();
+    ASSERT_NE(diag, nullptr);
+    EXPECT_EQ(diag->windowTitle(), "Диагностика линии");
+    EXPECT_TRUE(diag->isVisible());
+
+    tick();                          // F0 to 5 goes out
+    tick(readerData(5, 500));
+    tick();                          // silence
+    tick(readerData(7, 300));        // someone else answers
+    tick(readerData(5, 510));
+    settle();
+
+    const LineStatsModel *model = diag->model();
+    ASSERT_EQ(model->rowCount(), 3);
+    EXPECT_EQ(model->index(0, LineStatsModel::Address).data().toString(), "5");
+    EXPECT_EQ(model->index(1, LineStatsModel::Address).data().toString(), "7");
+    EXPECT_EQ(model->index(2, LineStatsModel::Address).data().toString(), "Линия");
+    EXPECT_EQ(model->index(0, LineStatsModel::Requests).data().toString(), "4");
+    EXPECT_EQ(model->index(0, LineStatsModel::NoReply).data().toString(), "1");
+    EXPECT_EQ(model->index(0, LineStatsModel::Unexpected).data().toString(), "1");
+
+    QTemporaryDir dir;
+    const QString statsPath = dir.filePath("статистика.tsv");
+    ASSERT_EQ(diag->saveStatistics(statsPath), QString());
+    const QStringList lines = fileLines(statsPath);
+    ASSERT_EQ(lines.size(), model->rowCount() + 1);
+    for (int row = 0; row < model->rowCount(); ++row) {
+        const QStringList fields = lines.at(row + 1).split(QLatin1Char('\t'));
+        ASSERT_EQ(fields.size(), LineStatsModel::ColumnCount);
+        for (int column = 0; column < LineStatsModel::ColumnCount; ++column) {
+            const QString shown = model->index(row, column).data().toString();
+            // The file's time carries the date and the milliseconds as well.
+            if (column == LineStatsModel::LastGood && shown != "—")
+                EXPECT_TRUE(fields.at(column).contains(shown)) << fields.at(column).toStdString();
+            else
+                EXPECT_EQ(fields.at(column), shown) << "row " << row << " column " << column;
+        }
+    }
+
+    // The trends of the selected address: the level went 500, nothing, 510.
+    ASSERT_EQ(diag->charts()->address(), std::optional<quint8>(5));
+    EXPECT_TRUE(diag->charts()->shownQuantities().contains(linestats::Quantity::ReaderLevel));
+    const QString trendsPath = dir.filePath("тренды.tsv");
+    ASSERT_EQ(diag->saveTrends(trendsPath), QString());
+    QStringList levels;
+    for (const QString &line : fileLines(trendsPath)) {
+        const QStringList f = line.split(QLatin1Char('\t'));
+        if (f.size() == 4 && f.at(2) == "Уровень")
+            levels << f.at(3);
+    }
+    EXPECT_EQ(levels, (QStringList{"500", "", "510"}));
+    EXPECT_EQ(diag->saveChart(dir.filePath("график.png")), QString());
+    EXPECT_NE(diag->saveStatistics(dir.filePath("нет/такой/папки.tsv")), QString());
+
+    // Opening the port again starts the counters again.
+    w->BTNCloseCom_Click();
+    w->BTNOpenCom_Click();
+    settle();
+    EXPECT_EQ(model->rowCount(), 1);
+    EXPECT_EQ(model->index(0, LineStatsModel::Requests).data().toString(), "0");
+}
+
+TEST_F(DiagnosticsTest, ScrollingBackStopsFollowingAndFollowResumes)
+{
+    connectToReader(5);
+    DiagnosticsWindow *diag = open();
+    ASSERT_NE(diag, nullptr);
+    tick();
+    tick(readerData(5, 500));
+    tick(readerData(5, 510));
+    settle();
+    TrendCharts *charts = diag->charts();
+    ASSERT_TRUE(charts->following());
+    charts->showRange(charts->viewEndMs() - 120'000, 60'000);
+    EXPECT_FALSE(charts->following());
+    const qint64 stopped = charts->viewEndMs();
+    tick(readerData(5, 520));
+    settle();
+    EXPECT_FALSE(charts->following());
+    EXPECT_EQ(charts->viewEndMs(), stopped); // the view stays where it was put
+    charts->follow();
+    EXPECT_TRUE(charts->following());
+    EXPECT_GE(charts->viewEndMs(), stopped);
+}
