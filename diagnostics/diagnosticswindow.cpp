@@ -58,14 +58,14 @@ DiagnosticsWindow::DiagnosticsWindow(linestats::LineStats &stats, Dialogs *dialo
                                 QStringLiteral("000000"), QStringLiteral("000000"), QStringLiteral("000000"),
                                 QStringLiteral("000000"), QStringLiteral("000000"), QStringLiteral("0000"),
                                 QStringLiteral("0000"), QStringLiteral("0000"), QStringLiteral("00:00:00"),
-                                QStringLiteral("100,0 %, 19200 бит/с")};
+                                QStringLiteral("10,0 %, 1920 бит/с")};
     QFont bold = table_->font();
     bold.setBold(true);
     const QFontMetrics metrics(bold);
     for (int c = 0; c < widest.size(); ++c)
         table_->setColumnWidth(c, std::max(metrics.horizontalAdvance(widest.at(c)),
                                            metrics.horizontalAdvance(model_->headerData(c, Qt::Horizontal).toString()))
-                                      + 16);
+                                      + 10);
     table_->horizontalHeader()->setStretchLastSection(true);
     table_->setWordWrap(false);
     connect(table_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,

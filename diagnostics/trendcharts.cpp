@@ -68,6 +68,9 @@ public:
         x_->setFormat(QStringLiteral("HH:mm:ss"));
         x_->setTickCount(6);
         y_->setLabelFormat(QStringLiteral("%.%1f").arg(linestats::info(q).decimals));
+        // A chart made while its page was hidden sized the labels' room for
+        // the empty axis; a value is never shown as "...".
+        y_->setTruncateLabels(false);
         chart_->addAxis(x_, Qt::AlignBottom);
         chart_->addAxis(y_, Qt::AlignLeft);
         dots_->setMarkerSize(5);
