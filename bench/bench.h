@@ -55,7 +55,7 @@ private:
 };
 
 // Modes, each in its own process.
-int pollingMode(int argc, char **argv);        // --window
+int pollingMode(int argc, char **argv);        // --window [--diagnostics]
 int floorMode(int argc, char **argv);          // --floor WIDGETS WIDTH HEIGHT
 int startupInProcessMode(int argc, char **argv); // --startup-inproc
 
@@ -67,5 +67,17 @@ struct StartupRun {
 };
 bool outsideStartupAvailable();
 StartupRun measureStartupOutside(const std::string &service, const std::string &display);
+
+} // namespace bench
+
+class frmSerial;
+
+namespace bench {
+
+// Feeds 10 minutes of made-up reader data records to the window and opens
+// the diagnostics window (F11) on them.
+void openDiagnosticsWithTrends(frmSerial &w);
+// The entries the trends hold now.
+double trendEntries(frmSerial &w);
 
 } // namespace bench

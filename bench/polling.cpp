@@ -24,6 +24,7 @@
 #include <cstdlib>
 #include <functional>
 #include <mutex>
+#include <string>
 #include <thread>
 
 namespace bench {
@@ -106,6 +107,8 @@ bool waitUntil(const std::function<bool()> &done, int timeoutMs)
 int pollingMode(int argc, char **argv)
 {
     TimedApplication app(argc, argv);
+    // The same run with the diagnostics window open on 10 minutes of trends.
+    const bool diagnostics = argc > 2 && std::string(argv[2]) == "--diagnostics";
 
     SilentDialogs dialogs;
     Program program(true, &dialogs);
@@ -242,6 +245,8 @@ int pollingMode(int argc, char **argv)
         return 1;
     }
     ports->setCurrentIndex(ports->findText(portName));
+    if (diagnostics)
+        openDiagnosticsWithTrends(w);
     w.BTNOpenCom_Click();
     if (!w.TMRComm()->isActive()) {
         std::fprintf(stderr, "rfid_bench: the demo port did not open\n");
@@ -344,6 +349,8 @@ int pollingMode(int argc, char **argv)
         put("process_core_pct", 100.0 * double(replyEndProcCpu - replyStartProcCpu) / span);
     }
     put("dialogs_shown", dialogs.shown());
+    if (diagnostics)
+        put("trend_entries", trendEntries(w));
     return 0;
 }
 

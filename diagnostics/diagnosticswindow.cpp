@@ -40,7 +40,6 @@ DiagnosticsWindow::DiagnosticsWindow(linestats::LineStats &stats, Dialogs *dialo
     , model_(new LineStatsModel(stats, this))
     , table_(new QTableView(this))
     , charts_(new TrendCharts(stats.trends(), this))
-    , refreshTimer_(new QTimer(this))
     , clock_(new QTimer(this))
 {
     setObjectName(QStringLiteral("DiagnosticsWindow"));
@@ -59,14 +58,14 @@ DiagnosticsWindow::DiagnosticsWindow(linestats::LineStats &stats, Dialogs *dialo
                                 QStringLiteral("000000"), QStringLiteral("000000"), QStringLiteral("000000"),
                                 QStringLiteral("000000"), QStringLiteral("000000"), QStringLiteral("0000"),
                                 QStringLiteral("0000"), QStringLiteral("0000"), QStringLiteral("00:00:00"),
-                                QStringLiteral("100,0 %, 19200 бит/с")};
+                                QStringLiteral("10,0 %, 1920 бит/с")};
     QFont bold = table_->font();
     bold.setBold(true);
     const QFontMetrics metrics(bold);
     for (int c = 0; c < widest.size(); ++c)
         table_->setColumnWidth(c, std::max(metrics.horizontalAdvance(widest.at(c)),
                                            metrics.horizontalAdvance(model_->headerData(c, Qt::Horizontal).toString()))
-                                      + 16);
+                                      + 10);
     table_->horizontalHeader()->setStretchLastSection(true);
     table_->setWordWrap(false);
     connect(table_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
@@ -82,7 +81,10 @@ DiagnosticsWindow::DiagnosticsWindow(linestats::LineStats &stats, Dialogs *dialo
     saveTrendData->setObjectName(QStringLiteral("saveTrends"));
     auto *savePicture = new QPushButton(QStringLiteral("Сохранить график…"), this);
     savePicture->setObjectName(QStringLiteral("saveChart"));
-    connect(reset, &QPushButton::clicked, &stats_, &linestats::LineStats::reset);
+    connect(reset, &QPushButton::clicked, this, [this] {
+        stats_.reset();
+        refresh();
+    });
     connect(saveStats, &QPushButton::clicked, this, [this] {
         askAndSave(QStringLiteral("Сохранить статистику линии"),
                    QStringLiteral("статистика-линии-%1.tsv").arg(stamp()), TsvFilter,
@@ -102,11 +104,6 @@ DiagnosticsWindow::DiagnosticsWindow(linestats::LineStats &stats, Dialogs *dialo
     connect(close, &QShortcut::activated, this, &QWidget::close);
     enterPressesButtons(this);
 
-    // Records come in bursts of one or two per tick: one redraw for each burst.
-    refreshTimer_->setSingleShot(true);
-    refreshTimer_->setInterval(0);
-    connect(refreshTimer_, &QTimer::timeout, this, &DiagnosticsWindow::refresh);
-    connect(&stats_, &linestats::LineStats::changed, this, &DiagnosticsWindow::refreshSoon);
     clock_->setInterval(1000);
     connect(clock_, &QTimer::timeout, this, &DiagnosticsWindow::refresh);
 
@@ -129,13 +126,6 @@ DiagnosticsWindow::DiagnosticsWindow(linestats::LineStats &stats, Dialogs *dialo
 }
 
 DiagnosticsWindow::~DiagnosticsWindow() = default;
-
-void DiagnosticsWindow::refreshSoon()
-{
-    // A hidden window costs the exchange nothing: it catches up when shown.
-    if (isVisible() && !refreshTimer_->isActive())
-        refreshTimer_->start();
-}
 
 void DiagnosticsWindow::refresh()
 {
@@ -167,6 +157,7 @@ void DiagnosticsWindow::selectionMoved()
     charts_->showAddress(current.isValid() ? model_->addressAt(current.row()) : std::nullopt);
 }
 
+// A hidden window costs the exchange nothing: it catches up when shown.
 void DiagnosticsWindow::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);

@@ -28,6 +28,11 @@ public:
     QTableView *table() const { return table_; }
     TrendCharts *charts() const { return charts_; }
 
+    // Takes in what the statistics say now. The window does so once a second
+    // while it is shown: often enough to watch, and the records of a busy
+    // line never make it redraw faster.
+    void refresh();
+
     // The three exports, each an empty string on success, else the reason.
     QString saveStatistics(const QString &path);
     QString saveTrends(const QString &path);
@@ -38,9 +43,6 @@ protected:
     void hideEvent(QHideEvent *event) override;
 
 private:
-    // The statistics changed: redraw once the current burst of records is in.
-    void refreshSoon();
-    void refresh();
     void selectionMoved();
     void askAndSave(const QString &title, const QString &fileName, const QString &filter,
                     QString (DiagnosticsWindow::*save)(const QString &), const QString &what);
@@ -50,6 +52,5 @@ private:
     LineStatsModel *model_;
     QTableView *table_;
     TrendCharts *charts_;
-    QTimer *refreshTimer_;
-    QTimer *clock_; // the load and the time axis move on while the line is quiet
+    QTimer *clock_;
 };

@@ -68,6 +68,9 @@ public:
         x_->setFormat(QStringLiteral("HH:mm:ss"));
         x_->setTickCount(6);
         y_->setLabelFormat(QStringLiteral("%.%1f").arg(linestats::info(q).decimals));
+        // A chart made while its page was hidden sized the labels' room for
+        // the empty axis; a value is never shown as "...".
+        y_->setTruncateLabels(false);
         chart_->addAxis(x_, Qt::AlignBottom);
         chart_->addAxis(y_, Qt::AlignLeft);
         dots_->setMarkerSize(5);
@@ -78,6 +81,9 @@ public:
         setObjectName(QStringLiteral("trend%1").arg(int(q)));
         setMinimumHeight(150);
         setRubberBand(QChartView::HorizontalRubberBand);
+        // The pieces change all the time; a spatial index of them would be
+        // rebuilt on every new value.
+        scene()->setItemIndexMethod(QGraphicsScene::NoIndex);
         setAccessibleName(linestats::titleWithUnit(q));
         // Dragging across the chart zooms (right-click zooms out): the
         // technician looks back, the charts stop following.
@@ -101,6 +107,8 @@ public:
         drawn_ = false;
         stage_ = Stage::Idle;
     }
+    // New values may have come since the chart was last brought up to date.
+    bool behind = false;
 
     // Starts drawing the entries of `s` between `fromMs` and `toMs` anew (with
     // one beyond each end, so a line leaves the chart where it continues);
@@ -333,23 +341,6 @@ TrendCharts::TrendCharts(const Trends &trends, QWidget *parent)
     hint_->setWordWrap(true);
     hint_->setAlignment(Qt::AlignCenter);
     column_->addWidget(hint_);
-    for (int q = 0; q < linestats::QuantityCount; ++q) {
-        auto *chart = new TrendChart(Quantity(q), inner);
-        chart->hide();
-        chart->onWheel = [this](int steps, bool zoom) {
-            const qint64 span = viewEndMs_ - viewStartMs_;
-            if (zoom) {
-                const qint64 wanted = steps > 0 ? span / 2 : span * 2;
-                showRange(viewStartMs_ + (span - wanted) / 2, wanted);
-            } else {
-                // Forward goes back in time, as scrolling up a list goes back.
-                showRange(viewStartMs_ - steps * span / 10, span);
-            }
-        };
-        chart->onZoom = [this](qint64 fromMs, qint64 toMs) { showRange(fromMs, toMs - fromMs); };
-        column_->addWidget(chart, 1);
-        charts_[std::size_t(q)] = chart;
-    }
     column_->addStretch(0);
     area->setWidget(inner);
 
@@ -388,13 +379,38 @@ void TrendCharts::showAddress(std::optional<quint8> address)
     follow();
 }
 
+TrendChart *TrendCharts::chart(Quantity q)
+{
+    TrendChart *&chart = charts_[std::size_t(q)];
+    if (chart)
+        return chart;
+    // Made when first needed: most addresses only ever fill one page's charts.
+    chart = new TrendChart(q, column_->parentWidget());
+    chart->onWheel = [this](int steps, bool zoom) {
+        const qint64 span = viewEndMs_ - viewStartMs_;
+        if (zoom) {
+            const qint64 wanted = steps > 0 ? span / 2 : span * 2;
+            showRange(viewStartMs_ + (span - wanted) / 2, wanted);
+        } else {
+            // Forward goes back in time, as scrolling up a list goes back.
+            showRange(viewStartMs_ - steps * span / 10, span);
+        }
+    };
+    chart->onZoom = [this](qint64 fromMs, qint64 toMs) { showRange(fromMs, toMs - fromMs); };
+    // In the order of the quantities, below the hint.
+    const int before = int(std::count_if(charts_.begin(), charts_.begin() + int(q),
+                                         [](const TrendChart *c) { return c != nullptr; }));
+    column_->insertWidget(1 + before, chart, 1);
+    return chart;
+}
+
 qint64 TrendCharts::firstMs() const
 {
     qint64 first = nowMs_;
     if (!address_)
         return first;
-    for (const TrendChart *chart : charts_) {
-        const TrendSeries &s = trends_.series(*address_, chart->quantity());
+    for (int q = 0; q < linestats::QuantityCount; ++q) {
+        const TrendSeries &s = trends_.series(*address_, Quantity(q));
         if (!s.empty())
             first = std::min(first, s.front().ms);
     }
@@ -449,18 +465,20 @@ void TrendCharts::place()
     followButton_->setChecked(following_);
 
     bool any = false;
-    for (TrendChart *chart : charts_) {
-        const TrendSeries &s = trends_.series(address_.value_or(0), chart->quantity());
-        const bool has = address_ && hasValues(s);
-        chart->setVisible(has);
-        any = any || has;
+    for (int q = 0; q < linestats::QuantityCount; ++q) {
+        const bool has = address_ && hasValues(trends_.series(*address_, Quantity(q)));
+        TrendChart *c = has ? chart(Quantity(q)) : charts_[std::size_t(q)];
+        if (!c)
+            continue;
+        c->setVisible(has);
         if (!has)
-            chart->forget();
-        else if (!chart->shows(address_, viewStartMs_, viewEndMs_) || !chart->extend(s))
-            chart->forget();
-        if (has && !chart->shows(address_, viewStartMs_, viewEndMs_) && !drawTimer_->isActive())
-            drawTimer_->start();
+            c->forget();
+        c->behind = has;
+        any = any || has;
     }
+    // The charts catch up one per event (drawNext).
+    if (any && !drawTimer_->isActive())
+        drawTimer_->start();
     hint_->setVisible(!any);
     hint_->setText(!address_ ? QStringLiteral("Выберите адрес в таблице, чтобы увидеть его тренды.")
                              : QStringLiteral("Адрес %1: значений за последние 10 минут нет. Они приходят "
@@ -472,14 +490,20 @@ void TrendCharts::place()
 void TrendCharts::drawNext()
 {
     for (TrendChart *chart : charts_) {
-        if (chart->isHidden())
+        if (!chart || chart->isHidden())
             continue;
-        if (!chart->shows(address_, viewStartMs_, viewEndMs_))
-            chart->start(trends_.series(*address_, chart->quantity()), address_, viewStartMs_, viewEndMs_);
-        else if (!chart->filling())
-            continue;
-        else
+        const TrendSeries &s = trends_.series(*address_, chart->quantity());
+        if (!chart->shows(address_, viewStartMs_, viewEndMs_)) {
+            chart->start(s, address_, viewStartMs_, viewEndMs_);
+        } else if (chart->filling()) {
             chart->fill();
+        } else if (chart->behind) {
+            chart->behind = false;
+            if (!chart->extend(s))
+                chart->forget(); // drawn anew from the next event on
+        } else {
+            continue;
+        }
         drawTimer_->start(); // the rest in events of their own
         return;
     }
@@ -489,7 +513,7 @@ QVector<Quantity> TrendCharts::shownQuantities() const
 {
     QVector<Quantity> out;
     for (const TrendChart *chart : charts_)
-        if (!chart->isHidden())
+        if (chart && !chart->isHidden())
             out << chart->quantity();
     return out;
 }
@@ -497,10 +521,15 @@ QVector<Quantity> TrendCharts::shownQuantities() const
 QPixmap TrendCharts::picture()
 {
     for (TrendChart *chart : charts_) {
-        if (chart->isHidden())
+        if (!chart || chart->isHidden())
             continue;
+        const TrendSeries &s = trends_.series(*address_, chart->quantity());
+        if (chart->behind && chart->shows(address_, viewStartMs_, viewEndMs_) && !chart->filling()
+            && !chart->extend(s))
+            chart->forget();
+        chart->behind = false;
         if (!chart->shows(address_, viewStartMs_, viewEndMs_))
-            chart->start(trends_.series(*address_, chart->quantity()), address_, viewStartMs_, viewEndMs_);
+            chart->start(s, address_, viewStartMs_, viewEndMs_);
         while (!chart->fill())
             ;
     }
@@ -511,9 +540,9 @@ QString TrendCharts::toTsv() const
 {
     QStringList lines{QStringLiteral("Время\tАдрес\tВеличина\tЗначение")};
     if (address_) {
-        for (const TrendChart *chart : charts_) {
-            const TrendSeries &s = trends_.series(*address_, chart->quantity());
-            const QString name = linestats::titleWithUnit(chart->quantity());
+        for (int q = 0; q < linestats::QuantityCount; ++q) {
+            const TrendSeries &s = trends_.series(*address_, Quantity(q));
+            const QString name = linestats::titleWithUnit(Quantity(q));
             for (const TrendPoint &p : s) {
                 if (p.ms < nowMs_ - Trends::SpanMs)
                     continue;

@@ -55,6 +55,8 @@ public:
 
 private:
     void place();
+    // The chart of a quantity, made when first needed.
+    TrendChart *chart(linestats::Quantity q);
     // Draws the next chart that waits to be drawn anew; the rest follow in
     // later events.
     void drawNext();

@@ -74,7 +74,7 @@ std::optional<QString> alarm(const Counters &c)
     const int earlierFailures = c.failed - failures;
     // Rising: a larger share of the recent requests failed than of those before.
     const bool rising = earlier <= 0 || qint64(failures) * earlier > qint64(earlierFailures) * recent;
-    return QStringLiteral("%1: %2 из последних %3")
+    return QStringLiteral("%1: %2 из %3")
         .arg(rising ? QStringLiteral("ошибки растут") : QStringLiteral("много ошибок"))
         .arg(failures)
         .arg(recent);

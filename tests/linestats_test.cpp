@@ -151,7 +151,7 @@ TEST(LineStatsTest, ResponseTimePercentilesLoadAndTheErrorMark)
     stats.add(record(T0 + 10'500, Poll5, {}));
     EXPECT_FALSE(linestats::alarm(*stats.row(5)));
     stats.add(record(T0 + 11'000, Poll5, {}));
-    EXPECT_EQ(linestats::alarm(*stats.row(5)).value_or(QString()), "ошибки растут: 2 из последних 20");
+    EXPECT_EQ(linestats::alarm(*stats.row(5)).value_or(QString()), "ошибки растут: 2 из 20");
     EXPECT_TRUE(linestats::alarm(stats.total()));
     for (int i = 0; i < 20; ++i)
         stats.add(record(T0 + 11'500 + i * 500, Poll5, readerData(5, 1, 1, 1)));

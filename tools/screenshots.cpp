@@ -1,5 +1,6 @@
 // Takes the README's pictures: the main window on the demo line, each page
-// after a search, as a technician sees it. Not installed.
+// after a search, as a technician sees it, the exchange log and the line
+// diagnostics. Not installed.
 //   rfid-screenshots <folder>
 #include "app/program.h"
 
@@ -12,6 +13,8 @@
 #include <QKeyEvent>
 #include <QTimer>
 
+#include "diagnostics/diagnosticswindow.h"
+#include "sim/simline.h"
 #include "widgets/exchangelog.h"
 
 namespace {
@@ -70,6 +73,22 @@ int main(int argc, char *argv[])
     run(2500);
     if (auto *log = w.findChild<ExchangeLog *>())
         log->grab().save(out.filePath(QStringLiteral("exchange-log.png")));
+
+    // The line diagnostics (F11) after some minutes on reader 5, whose values
+    // drift slowly; the line falls silent for a few seconds before the
+    // picture, so the gap in the trends and the marked row show.
+    addresses->setCurrentIndex(addresses->findText(QStringLiteral("5")));
+    run(80000);
+    program.demo().line().setSilent(true);
+    run(4000);
+    program.demo().line().setSilent(false);
+    run(5000);
+    QApplication::setActiveWindow(&w); // the log has the focus now
+    QKeyEvent f11(QEvent::KeyPress, Qt::Key_F11, Qt::NoModifier);
+    QApplication::sendEvent(&w, &f11);
+    run(1500);
+    if (auto *diagnostics = w.findChild<DiagnosticsWindow *>())
+        diagnostics->grab().save(out.filePath(QStringLiteral("diagnostics.png")));
     program.stop();
     return 0;
 }
