@@ -8,8 +8,8 @@
 #include "widgets/savefile.h"
 
 #include <QBuffer>
-#include <QFontMetrics>
 #include <QDateTime>
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QPushButton>
@@ -20,7 +20,6 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
-
 
 namespace {
 
@@ -62,10 +61,11 @@ DiagnosticsWindow::DiagnosticsWindow(linestats::LineStats &stats, Dialogs *dialo
     QFont bold = table_->font();
     bold.setBold(true);
     const QFontMetrics metrics(bold);
-    for (int c = 0; c < widest.size(); ++c)
-        table_->setColumnWidth(c, std::max(metrics.horizontalAdvance(widest.at(c)),
-                                           metrics.horizontalAdvance(model_->headerData(c, Qt::Horizontal).toString()))
-                                      + 10);
+    for (int c = 0; c < widest.size(); ++c) {
+        const QString title = model_->headerData(c, Qt::Horizontal).toString();
+        table_->setColumnWidth(
+            c, std::max(metrics.horizontalAdvance(widest.at(c)), metrics.horizontalAdvance(title)) + 10);
+    }
     table_->horizontalHeader()->setStretchLastSection(true);
     table_->setWordWrap(false);
     connect(table_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
