@@ -70,9 +70,9 @@ void frmSerial::onLineLost()
 void frmSerial::closeForLostLine()
 {
     // Stop before the box, whose event loop must run no tick against a port
-    // that is gone; nothing pending survives the port.
+    // that is gone. The engine has dropped what was built for it already:
+    // onLineLost and a failed write both tell it first.
     tmrComm_->stop();
-    cycle_.lineLost();
     runner_->abort();
     dialogs_.message(status::writeError());
     BTNCloseCom_Click();

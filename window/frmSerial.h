@@ -137,6 +137,9 @@ public:
     // The current address; with none the operator is told to pick one.
     std::optional<quint8> addressOrSay();
     void sayNoAddress();
+    // A serial number typed into an input box, 0 to 2 000 000; with anything
+    // else the operator is told the range.
+    std::optional<quint32> serialNumberOrSay(const QString &answer);
     // 0x31, address, numcom, wdd, checksum; empty when there is no address.
     QByteArray form_zaprosa(const QByteArray &wdd, quint8 numcom) const;
     // HexStr2Dig with its messages and its dump in the output log; empty on

@@ -46,13 +46,11 @@ void frmSerial::Command1_Click()
         cycle_.whenSettled(outWin());
         return;
     }
-    const auto serial = proto::parseInteger(answer);
-    if (!serial || *serial < 0 || *serial > proto::limits::SerialMax) {
-        dialogs_.message(msg::range2000000());
+    const auto serial = serialNumberOrSay(answer);
+    if (!serial)
         return;
-    }
     cycle_.queueRequest(proto::buildRequest(*address, proto::code(proto::Command::ReaderSerial),
-                                            proto::Long_to_string(quint32(*serial))),
+                                            proto::Long_to_string(*serial)),
                         outWin());
 }
 

@@ -3,6 +3,7 @@
 #include "window/frmSerial.h"
 #include "window/messages.h"
 #include "protocol/commands.h"
+#include "protocol/conversions.h"
 #include "protocol/frame.h"
 #include "ui_frmSerial.h"
 
@@ -36,6 +37,16 @@ std::optional<quint8> frmSerial::addressOrSay()
 void frmSerial::sayNoAddress()
 {
     dialogs_.message(msg::noAddress());
+}
+
+std::optional<quint32> frmSerial::serialNumberOrSay(const QString &answer)
+{
+    const auto serial = proto::parseInteger(answer);
+    if (!serial || *serial < 0 || *serial > proto::limits::SerialMax) {
+        dialogs_.message(msg::range2000000());
+        return std::nullopt;
+    }
+    return quint32(*serial);
 }
 
 QByteArray frmSerial::form_zaprosa(const QByteArray &wdd, quint8 numcom) const

@@ -32,12 +32,10 @@ void frmSerial::InstSN_Click()
         cycle_.whenSettled(outWin());
         return;
     }
-    const auto serial = proto::parseInteger(answer);
-    if (!serial || *serial < 0 || *serial > proto::limits::SerialMax) {
-        dialogs_.message(msg::range2000000());
+    const auto serial = serialNumberOrSay(answer);
+    if (!serial)
         return;
-    }
     cycle_.queueRequest(proto::buildRequest(*address, proto::code(proto::Command::TagSerial),
-                                            id.bytes + proto::Long_to_string(quint32(*serial))),
+                                            id.bytes + proto::Long_to_string(*serial)),
                         outWin());
 }
