@@ -103,6 +103,10 @@ private:
     void open()
     {
         port_ = std::make_unique<SerialPort>(names_);
+        QObject::connect(port_.get(), &PortLayer::notice, [this](const QString &text) {
+            console_.err << QStringLiteral("rfidctl: ") << text << '\n';
+            console_.err.flush();
+        });
         PortLayer::OpenFailure why;
         if (!port_->OpenPort(inv_.port, QString::fromLatin1(PortLayer::LineSettingsText), &why))
             throw Failure{exitcode::Port, why.text};
