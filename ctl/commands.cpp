@@ -6,6 +6,9 @@
 #include "ctl/reader.h"
 #include "protocol/commands.h"
 #include "protocol/conversions.h"
+#include "protocol/crc8.h"
+#include "protocol/frame.h"
+#include "protocol/replies.h"
 #include "serial/portnames.h"
 #include "serial/serialport.h"
 
@@ -103,6 +106,10 @@ private:
     void open()
     {
         port_ = std::make_unique<SerialPort>(names_);
+        QObject::connect(port_.get(), &PortLayer::notice, [this](const QString &text) {
+            console_.err << QStringLiteral("rfidctl: ") << text << '\n';
+            console_.err.flush();
+        });
         PortLayer::OpenFailure why;
         if (!port_->OpenPort(inv_.port, QString::fromLatin1(PortLayer::LineSettingsText), &why))
             throw Failure{exitcode::Port, why.text};
@@ -163,6 +170,19 @@ private:
             printJson(out_, QJsonDocument(list));
         else
             printColumns(out_, rows);
+        // Every value read at a shared address may be either reader's, and
+        // every setting sent there reaches both.
+        const QVector<quint8> shared = proto::sharedAddresses(addresses);
+        if (!shared.isEmpty()) {
+            QStringList numbers;
+            for (const quint8 a : shared)
+                numbers << QString::number(a);
+            throw Failure{exitcode::Device,
+                          QStringLiteral("два считывателя отвечают по %1 %2: оставьте на линии один из них и "
+                                         "задайте ему свободный адрес")
+                              .arg(shared.size() == 1 ? QStringLiteral("адресу") : QStringLiteral("адресам"),
+                                   numbers.join(QStringLiteral(", ")))};
+        }
         if (!firstFault.isEmpty())
             throw Failure{exitcode::Device, firstFault};
         return exitcode::Done;
@@ -289,11 +309,35 @@ private:
             throw Failure{exitcode::Usage, QStringLiteral("запись не подтверждена; ничего не записано")};
     }
 
+    // Two readers on one address cannot be told apart any more: the move is
+    // refused when anything answers the identification request at `address`.
+    void refuseOccupied(quint8 address)
+    {
+        const LineClient::Result probe =
+            line_->exchange(proto::buildRequest(address, proto::code(proto::Command::Identification), {}));
+        if (!probe.written)
+            throw Failure{exitcode::Device, QStringLiteral("Ошибка записи в порт")};
+        if (probe.reply.isEmpty())
+            return;
+        const QByteArray &a = probe.reply;
+        const bool identified = a.size() >= 4 && quint8(a.at(0)) == proto::ReplyPrefix && quint8(a.at(1)) == address
+                                && quint8(a.at(2)) == proto::code(proto::Command::Identification)
+                                && proto::crc8(a, int(a.size()) - 1) == quint8(a.back());
+        const proto::Identification id = identified ? proto::decodeIdentification(a) : proto::Identification{};
+        const QString serial = id.serial ? QStringLiteral(" (сер. номер %1)").arg(*id.serial) : QString();
+        throw Failure{exitcode::Device, QStringLiteral("по адресу %1 уже отвечает считыватель%2: адрес не "
+                                                       "перенесён, ничего не записано")
+                                            .arg(address)
+                                            .arg(serial)};
+    }
+
     int apply()
     {
         const Profile p = loadProfile();
         confirm(p);
         open();
+        if (inv_.withAddress && p.address != inv_.address)
+            refuseOccupied(p.address);
         ReaderLink r = reader();
         const ReaderSettings before = r.settings();
         const ReaderSettings &want = p.settings;

@@ -84,12 +84,16 @@ int main(int argc, char *argv[])
     }
 #endif
 
-    // watch runs until Ctrl+C (or SIGTERM) and then ends as after --count:
-    // the port closed and its lock released. Other commands keep the
-    // default: they end at once.
+    // watch runs until Ctrl+C (or SIGTERM, or SIGHUP when the terminal or
+    // the SSH session goes) and then ends as after --count: the port closed
+    // and its lock released. Other commands keep the default: they end at
+    // once.
     if (inv.command == QLatin1String("watch")) {
         std::signal(SIGINT, requestStop);
         std::signal(SIGTERM, requestStop);
+#ifdef SIGHUP
+        std::signal(SIGHUP, requestStop);
+#endif
     }
     Console console{out, err, stdinIsTerminal(), readAnswer, [] { return stopRequested != 0; }};
     return runCommand(inv, names, console);

@@ -56,8 +56,13 @@ QVector<quint8> searchLine(LineClient &line)
     if (!result.written)
         throw Failure{exitcode::Device, QStringLiteral("Ошибка записи в порт")};
     // A search answer is one byte per reader; a longer reception is noise
-    // or readers talking over each other.
-    return proto::decodeNetworkPoll(result.reply).value_or(QVector<quint8>{});
+    // or readers talking over each other, and a whole reply frame is a late
+    // answer to someone else's request.
+    const std::optional<QVector<quint8>> addresses = proto::decodeNetworkPoll(result.reply);
+    if (!addresses)
+        throw Failure{exitcode::Device, QStringLiteral("на поиск пришёл не список адресов: ")
+                                            + proto::hexDump(result.reply, QLatin1Char(' ')).trimmed()};
+    return *addresses;
 }
 
 ReaderLink::ReaderLink(LineClient &line, quint8 address) : line_(line), address_(address) {}

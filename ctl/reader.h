@@ -14,7 +14,9 @@
 
 class LineClient;
 
-// The reader search: the addresses that answered (none: an empty list).
+// The reader search: the addresses that answered (none: an empty list; one
+// that two readers share: twice). A reception that is no list of addresses
+// throws.
 QVector<quint8> searchLine(LineClient &line);
 
 class ReaderLink

@@ -52,7 +52,8 @@ const Counters &LineStatsModel::counters(int row) const
 
 bool LineStatsModel::alarmed(int row) const
 {
-    return linestats::alarm(counters(row)).has_value();
+    const Counters &c = counters(row);
+    return c.shared || linestats::alarm(c).has_value();
 }
 
 QString LineStatsModel::cell(int row, int column, bool withDate) const
@@ -97,6 +98,8 @@ QString LineStatsModel::cell(int row, int column, bool withDate) const
     }
     case State: {
         QStringList state;
+        if (c.shared)
+            state << QStringLiteral("два считывателя на одном адресе");
         if (const auto why = linestats::alarm(c))
             state << *why;
         if (c.writeErrors > 0)

@@ -153,6 +153,8 @@ void ExchangeCycle::lineLost()
 void ExchangeCycle::portOpened()
 {
     lost_ = false;
+    found_.clear();
+    shared_.clear();
 }
 
 void ExchangeCycle::settle()
@@ -290,7 +292,9 @@ TickOutcome ExchangeCycle::finish(const TickStart &start, bool written, const QB
                 if (!addresses->isEmpty()) {
                     v_.wrs = requestTo(addresses->first(), proto::code(Command::Identification));
                     out.dump = proto::hexDump(reply, QLatin1Char(' '));
-                    setStatus(out, status::searchDone());
+                    found_ = *addresses;
+                    shared_ = proto::sharedAddresses(found_);
+                    setStatus(out, shared_.isEmpty() ? status::searchDone() : status::sharedAddress(shared_));
                     out.decoded = reply::NetworkPoll{*addresses};
                 }
             } else {
@@ -325,7 +329,10 @@ void ExchangeCycle::dispatch(const QByteArray &r, TickOutcome &out)
                 }
                 if (v_.mode_yes == 2) {
                     v_.mode_yes = 1;
-                    setStatus(out, status::readerDataReceived());
+                    // The values of two readers on one address are no one's:
+                    // the warning stays in place of the usual words.
+                    setStatus(out, shared_.contains(d->address) ? status::sharedAddress(shared_)
+                                                                : status::readerDataReceived());
                 }
             }
             out.decoded = shown;

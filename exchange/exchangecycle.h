@@ -90,6 +90,10 @@ public:
     using Then = std::function<void(const QByteArray &pending)>;
 
     const CycleVars &vars() const { return v_; }
+    // The addresses the last search answer named since the port opened
+    // (a repeated one twice), and those of them that two readers share.
+    const QVector<quint8> &lastFound() const { return found_; }
+    const QVector<quint8> &sharedAddresses() const { return shared_; }
 
     // --- Verbs of the command handlers -----------------------------------
     // The newest request replaces what is pending.
@@ -173,6 +177,8 @@ private:
     bool lost_ = false;
     std::vector<Verb> deferred_;
     std::vector<Dropped> dropped_; // other than replaced ones, which `wrs` keeps
+    QVector<quint8> found_;
+    QVector<quint8> shared_;
 };
 
 // The request of command `command` to `address` with no data, or empty when

@@ -2,6 +2,8 @@
 
 #include "protocol/commands.h"
 
+#include <QStringList>
+
 namespace status {
 
 QString forReply(quint8 code)
@@ -70,6 +72,17 @@ QString readerDataReceived()
 QString searchDone()
 {
     return QStringLiteral("Произошел опрос сети.");
+}
+
+QString sharedAddress(const QVector<quint8> &addresses)
+{
+    QStringList numbers;
+    for (const quint8 a : addresses)
+        numbers << QString::number(a);
+    return QStringLiteral("Два считывателя отвечают по %1 %2: их ответы смешиваются, показанные значения "
+                          "ничьи. Оставьте на линии один из них и задайте ему свободный адрес.")
+        .arg(addresses.size() == 1 ? QStringLiteral("адресу") : QStringLiteral("адресам"),
+             numbers.join(QStringLiteral(", ")));
 }
 
 QString noReader(const QString &addressText)

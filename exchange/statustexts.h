@@ -4,6 +4,7 @@
 // data, and what the cycle says of a silent line or a failed write. Texts are
 // the readers' own words, leading blanks included.
 #include <QString>
+#include <QVector>
 
 namespace status {
 
@@ -20,6 +21,8 @@ bool isConfirmation(quint8 code);
 QString readerDataReceived();
 // The answer to a reader search was taken.
 QString searchDone();
+// The search answer named these addresses twice: two readers answer at each.
+QString sharedAddress(const QVector<quint8> &addresses);
 
 // A tick that brought no bytes, by the open page.
 QString noReader(const QString &addressText);

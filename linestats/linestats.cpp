@@ -247,6 +247,13 @@ void LineStats::add(const ExchangeRecord &r)
     // Every address that answered gets its row, even when it was not asked.
     if (v.answerer)
         rows_[*v.answerer];
+    if (!v.found.isEmpty()) {
+        // Each search answer tells anew which addresses two readers share.
+        for (auto &row : rows_)
+            row.second.shared = false;
+        for (quint8 twice : proto::sharedAddresses(v.found))
+            rows_[twice].shared = true;
+    }
     for (quint8 found : v.found) {
         Counters &c = rows_[found];
         c.lastGoodReplyMs = std::max(c.lastGoodReplyMs, atMs + std::max(0, r.roundTripMs));

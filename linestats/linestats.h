@@ -98,6 +98,7 @@ struct Counters {
     qint64 lastGoodReplyMs = -1; // ms since the epoch
     RecentOutcomes recent;
     WireLoad wire;
+    bool shared = false; // the last search answer named this address twice: two readers answer at it
 };
 
 // Why a row catches the eye, or nothing: at least two of the last 20 requests

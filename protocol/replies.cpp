@@ -7,6 +7,8 @@
 
 #include <QLocale>
 
+#include <array>
+
 namespace proto {
 
 namespace {
@@ -57,6 +59,7 @@ constexpr int ReaderLongLength = 26;
 constexpr int IdentificationSerialLength = 7;
 constexpr int IdentificationFullLength = 10;
 constexpr int NetworkPollLimit = 20;
+constexpr int MinimalFrameLength = 4; // prefix, address, code, checksum
 constexpr int AdditionalParamsLength = 5;
 constexpr int IdTableLength = 43;
 constexpr int IdTableCells = 10;
@@ -125,13 +128,28 @@ Identification decodeIdentification(const QByteArray &r)
 
 std::optional<QVector<quint8>> decodeNetworkPoll(const QByteArray &r)
 {
-    if (r.size() >= NetworkPollLimit)
+    const int n = int(r.size());
+    if (n >= NetworkPollLimit)
+        return std::nullopt;
+    if (n >= MinimalFrameLength && byteAt(r, 1) == ReplyPrefix && byteAt(r, n) == crc8(r, n - 1))
         return std::nullopt;
     QVector<quint8> addresses;
     addresses.reserve(r.size());
     for (const char c : r)
         addresses.append(quint8(c));
     return addresses;
+}
+
+QVector<quint8> sharedAddresses(const QVector<quint8> &addresses)
+{
+    std::array<bool, 256> seen{};
+    QVector<quint8> shared;
+    for (const quint8 a : addresses) {
+        if (seen[a] && !shared.contains(a))
+            shared.append(a);
+        seen[a] = true;
+    }
+    return shared;
 }
 
 std::optional<quint16> decodeAdditionalParams(const QByteArray &r)

@@ -43,8 +43,13 @@ struct Identification {
 };
 Identification decodeIdentification(const QByteArray &r);
 
-// Network poll answer: every byte one address. Nothing when N >= 20.
+// Network poll answer: every byte one address. Nothing when N >= 20, and
+// nothing when the reception is itself a whole reply frame (0x3E first, at
+// least four bytes, its checksum right): that is a late reply, not readers.
 std::optional<QVector<quint8>> decodeNetworkPoll(const QByteArray &r);
+// The addresses a search answer names more than once, each once, in the
+// order they first repeat: two readers answer at each of them.
+QVector<quint8> sharedAddresses(const QVector<quint8> &addresses);
 
 // Additional parameters, code 0xF1 (and 0xF7): the ID-zeroing delay.
 std::optional<quint16> decodeAdditionalParams(const QByteArray &r);

@@ -51,6 +51,8 @@ public:
     // Non-zero when port COMn exists; the port is not opened to find out.
     virtual qint32 PortExists(qint16 n) = 0;
     // Opens "COMn" exclusively with a settings text such as "19200,n,8,1".
+    // A port that another running program holds is refused; bytes that
+    // arrived before the open are discarded, they answer no request of ours.
     // On failure fills `failure` (when given) and returns false.
     virtual bool OpenPort(const QString &name, const QString &settings,
                           OpenFailure *failure = nullptr) = 0;
@@ -80,4 +82,7 @@ signals:
     // The device went away (adapter pulled, line hung up): the port has
     // closed itself. Emitted once per open.
     void lineLost();
+    // Something the operator should read in the log, such as a lock file
+    // left by a program that is gone and removed by OpenPort.
+    void notice(const QString &text);
 };

@@ -13,6 +13,8 @@
 #include <vector>
 #endif
 
+#include <limits>
+
 namespace {
 
 // Where serial programs keep their lock files, in the order Qt SerialPort
@@ -31,49 +33,95 @@ QString lockFileName(const QString &devicePath)
     return QStringLiteral("LCK..") + name.replace(QLatin1Char('/'), QLatin1Char('_'));
 }
 
-QString runningProgram(qint64 pid)
+QString runningName(qint64 pid)
 {
-#ifdef Q_OS_UNIX
-    if (pid <= 0 || (::kill(pid_t(pid), 0) != 0 && errno != EPERM))
-        return QString();
     QFile comm(QStringLiteral("/proc/%1/comm").arg(pid));
-    const QString name =
-        comm.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(comm.readAll()).trimmed() : QString();
-    return name.isEmpty() ? QStringLiteral("?") : name;
-#else
-    Q_UNUSED(pid);
-    return QString();
-#endif
+    return comm.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(comm.readAll()).trimmed() : QString();
 }
 
 } // namespace
 
-PortLock readPortLock(const QString &file)
+bool processAlive(qint64 pid)
+{
+#ifdef Q_OS_UNIX
+    return pid > 0 && pid <= std::numeric_limits<pid_t>::max()
+           && (::kill(pid_t(pid), 0) == 0 || errno == EPERM);
+#else
+    Q_UNUSED(pid);
+    return false;
+#endif
+}
+
+QStringList defaultLockDirectories()
+{
+    QStringList dirs;
+    for (const char *dir : kLockDirectories)
+        dirs << QFile::decodeName(dir);
+    return dirs;
+}
+
+PortLock parsePortLock(const QByteArray &content)
 {
     PortLock lock;
-    lock.file = file;
-    QFile f(file);
-    if (f.open(QIODevice::ReadOnly)) {
-        // Qt writes "PID\nprogram\nhost\n...", minicom and uucp the PID
-        // right-aligned in ten characters; both start with the PID as text.
-        bool ok = false;
-        const qint64 pid = f.readLine(64).trimmed().toLongLong(&ok);
-        lock.pid = ok && pid > 0 ? pid : 0;
+    // The first line: the PID, then, in the one-line form, the program and
+    // the user. Qt puts the program on the second line.
+    const QList<QByteArray> lines = content.left(256).split('\n');
+    const QList<QByteArray> words = lines.value(0).simplified().split(' ');
+    bool ok = false;
+    const qint64 pid = words.value(0).toLongLong(&ok);
+    lock.pid = ok && pid > 0 ? pid : 0;
+    if (words.size() >= 2) {
+        lock.program = QString::fromLocal8Bit(words.at(1));
+        lock.owner = QString::fromLocal8Bit(words.value(2));
+    } else if (lines.size() >= 2) {
+        lock.program = QString::fromLocal8Bit(lines.at(1).trimmed());
     }
-    lock.program = runningProgram(lock.pid);
-    lock.owner = QFileInfo(file).owner();
     return lock;
+}
+
+PortLock readPortLock(const QString &file, const ProcessAlive &alive)
+{
+    QFile f(file);
+    PortLock lock = parsePortLock(f.open(QIODevice::ReadOnly) ? f.read(256) : QByteArray());
+    lock.file = file;
+    if (lock.pid > 0 && alive(lock.pid)) {
+        const QString running = runningName(lock.pid);
+        if (!running.isEmpty())
+            lock.program = running;
+        else if (lock.program.isEmpty())
+            lock.program = QStringLiteral("?");
+    } else {
+        lock.program.clear();
+    }
+    if (lock.owner.isEmpty())
+        lock.owner = QFileInfo(file).owner();
+    return lock;
+}
+
+QVector<PortLock> findPortLocks(const QString &devicePath, const QStringList &directories,
+                                const ProcessAlive &alive)
+{
+    const QString name = lockFileName(devicePath);
+    QVector<PortLock> locks;
+    QStringList seen;
+    for (const QString &dir : directories) {
+        const QFileInfo file(dir + QLatin1Char('/') + name);
+        // Named by its real folder: /var/lock is a link on Debian.
+        const QString path = file.exists() ? file.canonicalFilePath() : QString();
+        if (!path.isEmpty() && !seen.contains(path)) {
+            seen << path;
+            locks.append(readPortLock(path, alive));
+        }
+    }
+    return locks;
 }
 
 std::optional<PortLock> findPortLock(const QString &devicePath)
 {
-    const QString name = lockFileName(devicePath);
-    for (const char *dir : kLockDirectories) {
-        const QFileInfo file(QFile::decodeName(dir) + QLatin1Char('/') + name);
-        if (file.exists()) // named by its real folder: /var/lock is a link on Debian
-            return readPortLock(file.canonicalFilePath());
-    }
-    return std::nullopt;
+    const QVector<PortLock> locks = findPortLocks(devicePath, defaultLockDirectories());
+    if (locks.isEmpty())
+        return std::nullopt;
+    return locks.first();
 }
 
 QString lockHint(const PortLock &lock)

@@ -5,22 +5,45 @@
 // it. A port refused because of such a file is explained by it: a program
 // that is running, or a file left by one that is gone and that this account
 // may not remove.
+#include <QByteArray>
 #include <QString>
+#include <QStringList>
+#include <QVector>
 
+#include <functional>
 #include <optional>
 
 struct PortLock {
     QString file;    // the lock file's path
     qint64 pid = 0;  // the PID written in it; 0 when it holds none
     QString program; // the holder's name while it runs, empty when it is gone
-    QString owner;   // the user the lock file belongs to
+    QString owner;   // the user named in the file, else the one it belongs to
 };
+
+// Whether the process `pid` runs: kill(pid, 0) succeeds, or fails only for
+// lack of rights (EPERM: it runs as another user). Tests put their own.
+using ProcessAlive = std::function<bool(qint64 pid)>;
+bool processAlive(qint64 pid);
+
+// Where serial programs keep their lock files; tests give their own folder.
+QStringList defaultLockDirectories();
+
+// What a lock file holds, in any of the forms serial programs write: the PID
+// right-aligned in ten characters ("%10d\n", uucp and minicom), the same
+// followed by the program and the user on the one line ("%10d minicom
+// user\n"), or Qt's "PID\nprogram\nhost\n". `pid` is 0 when none can be
+// read; `program` and `owner` are what the file names, if anything.
+PortLock parsePortLock(const QByteArray &content);
 
 // The lock file that claims `devicePath` ("/dev/ttyUSB0", "/dev/pts/3"),
 // if there is one.
 std::optional<PortLock> findPortLock(const QString &devicePath);
-// What the lock file at `file` says.
-PortLock readPortLock(const QString &file);
+// Every lock file that claims `devicePath`, in `directories`.
+QVector<PortLock> findPortLocks(const QString &devicePath, const QStringList &directories,
+                                const ProcessAlive &alive = processAlive);
+// What the lock file at `file` says. `program` is set (to the running name,
+// else the name in the file, else "?") only while the holder runs.
+PortLock readPortLock(const QString &file, const ProcessAlive &alive = processAlive);
 
 // The lines added after "Com Port COMn недоступен. Установите нужный порт."
 // (each after a line break): the program that holds the port with its PID,

@@ -5,6 +5,7 @@
 #include "serial/portnames.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QSerialPort>
 #include <QStringList>
@@ -12,6 +13,8 @@
 
 #ifdef Q_OS_UNIX
 #include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
 #endif
 
 namespace {
@@ -95,17 +98,32 @@ int applySettings(QSerialPort &port, const LineSettings &s)
     return ok ? 0 : systemCode(port.error());
 }
 
-// QSerialPort's lock file is kept per path and TIOCEXCL does not stop a
-// privileged process, so the device itself is locked as well: a second
-// open through another path, object or process then fails too.
+// A program that writes no lock file is kept out by the device itself:
+// TIOCEXCL refuses every further open of the terminal (except a privileged
+// one), and the flock on the device refuses a second holder through another
+// path, object or process, privileged or not.
 bool lockDevice(QSerialPort &port)
 {
 #ifdef Q_OS_UNIX
     const int fd = static_cast<int>(port.handle());
-    return fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+    return fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::ioctl(fd, TIOCEXCL) == 0;
 #else
     Q_UNUSED(port);
     return true; // Windows opens a COM port exclusively by itself.
+#endif
+}
+
+// The exclusive mode stays with the terminal while anyone keeps it open
+// (the simulated line keeps its pseudo-terminal): it is given back before
+// the close, so that the next open by path is not refused.
+void releaseDevice(QSerialPort &port)
+{
+#ifdef Q_OS_UNIX
+    const int fd = static_cast<int>(port.handle());
+    if (fd >= 0)
+        ::ioctl(fd, TIOCNXCL);
+#else
+    Q_UNUSED(port);
 #endif
 }
 
@@ -165,21 +183,26 @@ bool SerialPort::OpenPort(const QString &name, const QString &settings, OpenFail
         return false;
     };
 
-    auto port = std::make_unique<QSerialPort>();
+    const QString unavailable =
+        QStringLiteral("Com Port ") + name + QStringLiteral(" недоступен. Установите нужный порт.");
     const QString device = systemPath(names_, name);
+    // Qt SerialPort takes any lock file but its own for a stale one and
+    // replaces it: the files of other programs are read first.
+    if (const std::optional<PortLock> held = liveLockOrClearStale(device))
+        return fail(unavailable + lockHint(*held), true);
+
+    auto port = std::make_unique<QSerialPort>();
     port->setPortName(device);
     if (!port->open(QIODevice::ReadWrite) || !lockDevice(*port)) {
-        port->close();
+        port->close(); // nothing to give back: a refused lock set no exclusive mode
         // The first line as technicians know it; what is known of the
         // reason follows on lines of its own.
-        return fail(QStringLiteral("Com Port ") + name
-                        + QStringLiteral(" недоступен. Установите нужный порт.")
-                        + permissionHint(device) + lockHint(device),
-                    true);
+        return fail(unavailable + permissionHint(device) + lockHint(device), true);
     }
 
     LineSettings line;
     if (!parseSettings(settings, &line)) {
+        releaseDevice(*port);
         port->close();
         return fail(QStringLiteral("Unable to build Comm DCB ") + settings
                         + QStringLiteral(" Error: ") + QString::number(kErrorInvalidParameter),
@@ -187,11 +210,16 @@ bool SerialPort::OpenPort(const QString &name, const QString &settings, OpenFail
     }
 
     if (const int code = applySettings(*port, line)) {
+        releaseDevice(*port);
         port->close();
         return fail(QStringLiteral("Unable to set Comm DCB ") + settings
                         + QStringLiteral(" Error: ") + QString::number(code),
                     false);
     }
+
+    // What arrived before the open (a late reply to another program, noise
+    // of the plug-in) answers nothing that this program asks.
+    port->clear(QSerialPort::Input);
 
     port_ = std::move(port);
     lost_ = false;
@@ -208,6 +236,7 @@ int SerialPort::ClosePort()
     if (!port_)
         return 0;
     port_->disconnect(this);
+    releaseDevice(*port_);
     port_->close();
     port_.reset();
     input_.clear();
@@ -298,6 +327,25 @@ int SerialPort::writePiece(const QByteArray &s)
     const int budget = int(port_->bytesToWrite()) + WriteConstantMs;
     writeDeadline_->start(budget);
     return int(s.size());
+}
+
+std::optional<PortLock> SerialPort::liveLockOrClearStale(const QString &device)
+{
+    const QVector<PortLock> locks = findPortLocks(device, lockRules_.directories, lockRules_.alive);
+    for (const PortLock &lock : locks) {
+        if (!lock.program.isEmpty())
+            return lock; // its holder runs: the file stays as it is
+    }
+    for (const PortLock &lock : locks) {
+        // Left by a program that is gone. One that this account may not
+        // remove makes the open fail below, with the command that removes it.
+        if (QFile::remove(lock.file)) {
+            const QString who = lock.pid > 0 ? QStringLiteral(" (PID %1)").arg(lock.pid) : QString();
+            emit notice(QStringLiteral("Удалён файл блокировки %1: программы%2, которой он принадлежал, больше нет.")
+                            .arg(lock.file, who));
+        }
+    }
+    return std::nullopt;
 }
 
 QString SerialPort::PortDevice(qint16 n)

@@ -4,6 +4,7 @@
 // window thread), each with its arrival time, into a bounded input queue.
 #include "serial/inputqueue.h"
 #include "serial/portlayer.h"
+#include "serial/portlock.h"
 
 #include <QSerialPort>
 
@@ -33,11 +34,20 @@ public:
 
     bool isOpen() const;
 
+    // Where the lock files of other programs are looked for, and how their
+    // holders are found running; tests set their own.
+    struct LockRules {
+        QStringList directories = defaultLockDirectories();
+        ProcessAlive alive = processAlive;
+    };
+    void setLockRules(const LockRules &rules) { lockRules_ = rules; }
+
 private:
     void collect();
     void onError(QSerialPort::SerialPortError error);
     void dropLostPort();
     int writePiece(const QByteArray &s);
+    std::optional<PortLock> liveLockOrClearStale(const QString &device);
 
     const PortNames &names_;
     std::unique_ptr<QSerialPort> port_;
@@ -45,4 +55,5 @@ private:
     qint64 lastReadByteAt_ = -1;
     bool lost_ = false;
     QTimer *writeDeadline_ = nullptr;
+    LockRules lockRules_;
 };

@@ -16,6 +16,8 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <csignal>
+
 namespace {
 
 using proto::Command;
@@ -128,6 +130,25 @@ TEST_F(CtlLine, SettingsAppliedToAnotherReaderReadBackEqual)
     ASSERT_EQ(run({"apply", "7", path("p.json"), "--yes", "--with-address"}), 0) << err.toStdString();
     EXPECT_FALSE(sim.line().reader(7));
     EXPECT_TRUE(sim.line().reader(9));
+}
+
+TEST_F(CtlLine, TwoReadersOnOneAddressFailTheSearchAndNamesIt)
+{
+    SimReader twin = *sim.line().reader(7);
+    twin.serial = 1000999;
+    sim.line().addReader(twin);
+    EXPECT_EQ(run({"search"}), 1);
+    EXPECT_TRUE(out.contains("1000123")) << out.toStdString(); // the list itself is as before
+    EXPECT_TRUE(err.startsWith("rfidctl: два считывателя отвечают по адресу 7:")) << err.toStdString();
+}
+
+TEST_F(CtlLine, MoveOntoAnAddressWhereAReaderAnswersIsRefusedWithNothingWritten)
+{
+    writeJson(path("p.json"), profileOf(5));
+    EXPECT_EQ(run({"apply", "7", path("p.json"), "--yes", "--with-address"}), 1);
+    EXPECT_TRUE(err.contains("по адресу 5 уже отвечает считыватель (сер. номер 1000123)")) << err.toStdString();
+    EXPECT_EQ(writesReceived(), 0);
+    EXPECT_TRUE(sim.line().reader(7));
 }
 
 TEST_F(CtlLine, ValueTheReaderDidNotTakeIsNamedAndExitsOne)
@@ -260,6 +281,20 @@ TEST(RfidctlProgram, ExitCodesAndStreams)
                                                             : program.readAllStandardError());
         EXPECT_TRUE(text.contains(QString::fromUtf8(row.text))) << text.toStdString();
     }
+}
+
+// An SSH session that drops during watch hangs it up: it ends as after
+// Ctrl+C, its port closed and its lock released, instead of being killed.
+TEST(RfidctlProgram, WatchEndsNormallyOnHangUp)
+{
+    QProcess program;
+    program.start(QStringLiteral(RFIDCTL_PATH), {"--demo", "watch", "5"});
+    ASSERT_TRUE(program.waitForStarted());
+    ASSERT_TRUE(program.waitForReadyRead(20000)); // the first poll is on the screen
+    ::kill(pid_t(program.processId()), SIGHUP);
+    ASSERT_TRUE(program.waitForFinished(20000));
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.exitCode(), 0);
 }
 
 } // namespace

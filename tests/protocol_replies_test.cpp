@@ -136,6 +136,20 @@ TEST(NetworkPollAnswer, OneAddressPerByteBelowTwentyBytes)
     EXPECT_EQ(decodeNetworkPoll(QByteArray(19, '\x01'))->size(), 19);
     EXPECT_FALSE(decodeNetworkPoll(QByteArray(20, '\x01')));
     EXPECT_FALSE(decodeNetworkPoll(QByteArray(255, '\x01')));
+    // A late whole reply is no list of readers; 3E that a checksum does not
+    // close is reader 62 answering with others.
+    EXPECT_FALSE(decodeNetworkPoll(reply(7, 0xFC, "40 E2 01 00 82 00")));
+    EXPECT_FALSE(decodeNetworkPoll(reply(7, 0xFA, "")));
+    QByteArray broken = reply(7, 0xFA, "");
+    broken[3] = char(quint8(broken.at(3)) ^ 1);
+    EXPECT_EQ(decodeNetworkPoll(broken)->size(), 4);
+}
+
+TEST(NetworkPollAnswer, AddressesNamedTwiceAreShared)
+{
+    EXPECT_EQ(sharedAddresses({5, 7, 12}), QVector<quint8>());
+    EXPECT_EQ(sharedAddresses({5, 7, 5}), QVector<quint8>{5});
+    EXPECT_EQ(sharedAddresses({9, 5, 9, 5, 9, 0}), (QVector<quint8>{9, 5}));
 }
 
 TEST(ReaderTableReplies, AdditionalParamsAndIdTable)

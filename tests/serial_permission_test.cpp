@@ -10,6 +10,10 @@
 #include <QTemporaryFile>
 #include <gtest/gtest.h>
 
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
+
 TEST(PermissionHintTest, NamesTheDeviceAndTheGroupOnlyWhenAccessWasRefused)
 {
     const QString hint = permissionHint("/dev/ttyUSB0", true);
@@ -79,5 +83,36 @@ INSTANTIATE_TEST_SUITE_P(Holders, LockHintTest,
                                            LockCase{"GoneQt", false, true},
                                            LockCase{"GoneMinicom", false, false}),
                          [](const auto &info) { return std::string(info.param.name); });
+
+// What a lock file names, in each form it is written; a PID past what the
+// system gives out names no process (cast to a negative one it would ask
+// about a whole process group, or every process).
+TEST(PortLockFile, FormsAreReadAndOutOfRangePidsNameNoOne)
+{
+    struct Row {
+        QByteArray content;
+        qint64 pid;
+        const char *program;
+        const char *owner;
+    };
+    const Row rows[] = {
+        {"      4321\n", 4321, "", ""},
+        {"      4321 minicom ivan\n", 4321, "minicom", "ivan"},
+        {"4321\nminicom\nhost\n", 4321, "minicom", ""},
+        {"", 0, "", ""},
+        {"garbage\n", 0, "", ""},
+        {"     -4321\n", 0, "", ""},
+    };
+    for (const Row &row : rows) {
+        const PortLock lock = parsePortLock(row.content);
+        EXPECT_EQ(lock.pid, row.pid) << row.content.constData();
+        EXPECT_EQ(lock.program, QString::fromLatin1(row.program)) << row.content.constData();
+        EXPECT_EQ(lock.owner, QString::fromLatin1(row.owner)) << row.content.constData();
+    }
+    EXPECT_TRUE(processAlive(::getpid()));
+    EXPECT_FALSE(processAlive(0));
+    EXPECT_FALSE(processAlive(4294967295LL)); // pid_t(-1)
+    EXPECT_FALSE(processAlive(4294967296LL + ::getpid()));
+}
 
 #endif

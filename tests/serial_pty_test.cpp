@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QSysInfo>
 #include <QTemporaryDir>
@@ -24,6 +25,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -394,6 +396,115 @@ TEST_F(PtyPort, PortHeldElsewhereCannotBeOpenedUntilReleased)
 
     port_.ClosePort();
     EXPECT_TRUE(open(other));
+}
+
+// Lock files of other programs, in the three forms they are written, against
+// the open: a running holder (or one that runs as another user, which
+// kill(pid, 0) reports as EPERM) keeps the port and its file untouched; the
+// file of one that is gone is removed, and the log says so.
+enum class LockForm { Plain, OneLine, Qt };
+enum class Holder { Alive, Gone, OtherUser };
+struct LockFileCase {
+    const char *name;
+    LockForm form;
+    Holder holder;
+    const char *shownProgram; // while refused
+    bool namesUser;           // the one-line form names its user
+};
+
+class PtyLockFile : public PtyPort, public ::testing::WithParamInterface<LockFileCase> {};
+
+TEST_P(PtyLockFile, RunningHolderKeepsThePortAndItsFileAGoneOneLosesItsFile)
+{
+    const LockFileCase &c = GetParam();
+    QProcess child;
+    child.start(QStringLiteral("sleep"), {c.holder == Holder::Alive ? QStringLiteral("30") : QStringLiteral("0")});
+    ASSERT_TRUE(child.waitForStarted());
+    const qint64 pid = child.processId();
+    if (c.holder != Holder::Alive)
+        ASSERT_TRUE(child.waitForFinished()); // reaped: its PID names no one now
+
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString file = dir.filePath(QStringLiteral("LCK..") + slavePath_.mid(5).replace('/', '_'));
+    const QByteArray padded = QByteArray::number(pid).rightJustified(10, ' ');
+    const QByteArray content = c.form == LockForm::Plain     ? padded + '\n'
+                               : c.form == LockForm::OneLine ? padded + " minicom user\n"
+                                                             : QByteArray::number(pid) + "\nminicom\nhost\n";
+    QFile lock(file);
+    ASSERT_TRUE(lock.open(QIODevice::WriteOnly));
+    lock.write(content);
+    lock.close();
+
+    SerialPort::LockRules rules;
+    rules.directories = {dir.path()};
+    if (c.holder == Holder::OtherUser)
+        rules.alive = [pid](qint64 p) { return p == pid; };
+    port_.setLockRules(rules);
+    QStringList notices;
+    QObject::connect(&port_, &PortLayer::notice, [&](const QString &t) { notices << t; });
+
+    const bool opened = open(port_, &why_);
+    if (c.holder == Holder::Gone) {
+        EXPECT_TRUE(opened) << why_.text.toStdString();
+        EXPECT_FALSE(QFile::exists(file));
+        ASSERT_EQ(notices.size(), 1);
+        EXPECT_TRUE(notices.at(0).contains(file)) << notices.at(0).toStdString();
+    } else {
+        EXPECT_FALSE(opened);
+        const QString user = c.namesUser ? QStringLiteral("user") : QFileInfo(file).owner();
+        EXPECT_EQ(why_.text, kUnavailable
+                                 + QStringLiteral("\nПорт занят программой %1 (PID %2, пользователь %3): "
+                                                  "закройте её или выберите другой порт.")
+                                       .arg(QLatin1String(c.shownProgram))
+                                       .arg(pid)
+                                       .arg(user));
+        ASSERT_TRUE(lock.open(QIODevice::ReadOnly));
+        EXPECT_EQ(lock.readAll(), content);
+        EXPECT_TRUE(notices.isEmpty());
+    }
+    child.kill();
+    child.waitForFinished();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Forms, PtyLockFile,
+    ::testing::Values(LockFileCase{"PlainAlive", LockForm::Plain, Holder::Alive, "sleep", false},
+                      LockFileCase{"PlainGone", LockForm::Plain, Holder::Gone, "", false},
+                      LockFileCase{"PlainOtherUser", LockForm::Plain, Holder::OtherUser, "?", false},
+                      LockFileCase{"OneLineAlive", LockForm::OneLine, Holder::Alive, "sleep", true},
+                      LockFileCase{"OneLineGone", LockForm::OneLine, Holder::Gone, "", true},
+                      LockFileCase{"OneLineOtherUser", LockForm::OneLine, Holder::OtherUser, "minicom", true},
+                      LockFileCase{"QtAlive", LockForm::Qt, Holder::Alive, "sleep", false},
+                      LockFileCase{"QtGone", LockForm::Qt, Holder::Gone, "", false},
+                      LockFileCase{"QtOtherUser", LockForm::Qt, Holder::OtherUser, "minicom", false}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+// Bytes that reached the device before the open (a late reply to another
+// program) are not read as an answer; while open, the terminal is held
+// exclusively, and given back with the close.
+TEST_F(PtyPort, InputFromBeforeTheOpenIsDiscardedAndTheDeviceIsHeldExclusively)
+{
+    const QByteArray stale("\x3E\x07\xFC stale");
+    deviceSends(stale);
+    // Until the terminal has them, as it has when another program got them late.
+    int pending = 0;
+    for (int waited = 0; waited < 2000 && ::ioctl(slave_, FIONREAD, &pending) == 0 && pending < stale.size();
+         waited += 5)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    ASSERT_EQ(pending, stale.size());
+    ASSERT_TRUE(open(port_, &why_)) << why_.text.toStdString();
+    int exclusive = 0;
+    ASSERT_EQ(::ioctl(slave_, TIOCGEXCL, &exclusive), 0);
+    EXPECT_EQ(exclusive, 1);
+
+    deviceSends("\x05");
+    collect(1);
+    EXPECT_EQ(port_.ReadPort(), QByteArray("\x05"));
+
+    port_.ClosePort();
+    ASSERT_EQ(::ioctl(slave_, TIOCGEXCL, &exclusive), 0);
+    EXPECT_EQ(exclusive, 0);
 }
 
 // A run that was killed leaves its lock file for a pseudo-terminal whose

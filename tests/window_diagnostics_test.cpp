@@ -140,3 +140,36 @@ TEST_F(DiagnosticsTest, ScrollingBackStopsFollowingAndFollowResumes)
     EXPECT_TRUE(charts->following());
     EXPECT_GE(charts->viewEndMs(), stopped);
 }
+
+// Two readers answering the search at one address: the status says so in
+// words, also once the first reader data has come, and F11 marks the row
+// until a search finds each address once.
+TEST_F(DiagnosticsTest, AddressTheSearchAnswerNamesTwiceIsSaidAndMarked)
+{
+    openPort();
+    DiagnosticsWindow *diag = open();
+    ASSERT_NE(diag, nullptr);
+    const QString shared = QStringLiteral("Два считывателя отвечают по адресу 5: их ответы смешиваются, показанные "
+                                          "значения ничьи. Оставьте на линии один из них и задайте ему свободный адрес.");
+    w->Opros_Click();
+    tick();
+    tick(bytes({5, 7, 5}));
+    EXPECT_EQ(text("MsgCom"), shared);
+    const auto state = [&](int row) {
+        settle(diag);
+        return diag->model()->index(row, LineStatsModel::State).data().toString();
+    };
+    EXPECT_EQ(state(0), "два считывателя на одном адресе");
+    EXPECT_EQ(state(1), "в норме");
+    EXPECT_TRUE(diag->model()->index(0, LineStatsModel::State).data(Qt::BackgroundRole).isValid());
+
+    for (int i = 0; i < 6; ++i) // reader 5's data, past the load of its settings
+        tick(readerData(5, 500));
+    EXPECT_EQ(text("MsgCom"), shared);
+
+    w->Opros_Click();
+    tick();
+    tick(bytes({5, 7}));
+    EXPECT_EQ(text("MsgCom"), "Произошел опрос сети.");
+    EXPECT_EQ(state(0), "в норме");
+}

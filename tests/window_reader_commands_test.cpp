@@ -4,6 +4,8 @@
 #include "support/testnames.h"
 #include "support/windowfixture.h"
 
+#include "protocol/frame.h"
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QKeyEvent>
@@ -152,6 +154,41 @@ TEST_F(ReaderCommands, AddressAndSerialAreRecordedInTheLog)
     EXPECT_EQ(text("txtRec"), "31 1 FB 5 E9 \n\n1@ы@й");
     w->Command1_Click();
     EXPECT_EQ(text("txtRec"), "31 1 F6 0 0 0 FF 11 \n\n1@ц@@@я@");
+}
+
+// Moving the reader onto an address the last search found asks first: two
+// readers on one address could not be told apart any more. No frame is sent
+// to find out.
+TEST_F(ReaderCommands, MoveOntoAnAddressTheSearchFoundIsConfirmedFirst)
+{
+    openPort();
+    w->Opros_Click();
+    tick();
+    tick(bytes({5, 7})); // reader 5 is selected
+    const int written = int(port.written.size());
+    struct Row {
+        const char *answer;
+        bool yes;
+        bool asked;
+        bool queued;
+    };
+    for (const Row &row : {Row{"7", false, true, false}, Row{"7", true, true, true}, Row{"9", false, false, true},
+                           Row{"5", false, false, true}}) {
+        SCOPED_TRACE(row.answer);
+        setVars([](CycleVars &v) { v.wrs.clear(); });
+        dialogs.questions.clear();
+        dialogs.inputAnswers = {row.answer};
+        dialogs.yesNoAnswers = {row.yes};
+        w->net_Click();
+        const int to = QString::fromLatin1(row.answer).toInt();
+        EXPECT_EQ(dialogs.questions,
+                  row.asked ? QStringList{QStringLiteral("По адресу %1 уже отвечает считыватель. Всё равно изменить?")
+                                              .arg(to)}
+                            : QStringList{});
+        EXPECT_EQ(QByteArray(w->vars().wrs),
+                  row.queued ? proto::buildRequest(5, 0xFB, QByteArray(1, char(to))) : QByteArray());
+    }
+    EXPECT_EQ(port.written.size(), written);
 }
 
 TEST_F(ReaderCommands, AppendedAddressRequestIsLoggedWhole)

@@ -46,6 +46,10 @@ frmSerial::frmSerial(PortLayer &port, Dialogs &dialogs, QWidget *parent)
     connect(runner_, &CycleRunner::began, this, [this](const TickStart &start) { PrintToWin(start.request); });
     connect(runner_, &CycleRunner::finished, this, &frmSerial::showOutcome);
     connect(&port_, &PortLayer::lineLost, this, &frmSerial::onLineLost);
+    connect(&port_, &PortLayer::notice, this, [this](const QString &text) {
+        ui->txtRec->moveCursor(QTextCursor::End);
+        ui->txtRec->insertPlainText(text + QStringLiteral("\r\n"));
+    });
 
     ui->Image1->setPixmap(artwork::rightArrow());
     ui->Image2->setPixmap(artwork::leftArrow());

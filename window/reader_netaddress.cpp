@@ -25,6 +25,12 @@ void frmSerial::net_Click()
         dialogs_.message(QStringLiteral("Введите число в диапазоне 0....200"));
         return;
     }
+    // A reader the last search found there would share the address with
+    // this one: from then on neither could be told from the other.
+    if (*newAddress != *address && cycle_.lastFound().contains(quint8(*newAddress))
+        && !dialogs_.askYesNo(QStringLiteral("По адресу %1 уже отвечает считыватель. Всё равно изменить?")
+                                  .arg(*newAddress)))
+        return;
     // Appended to what is pending. The reader answers at its new address
     // only afterwards, so the list of addresses is left for a new search.
     cycle_.appendRequest(proto::buildRequest(*address, proto::code(proto::Command::NetAddress),
