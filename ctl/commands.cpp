@@ -7,7 +7,7 @@
 #include "protocol/commands.h"
 #include "protocol/conversions.h"
 #include "serial/portnames.h"
-#include "serial/serialport.h"
+#include "serial/lineport.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -102,7 +102,8 @@ public:
 private:
     void open()
     {
-        port_ = std::make_unique<SerialPort>(names_);
+        port_ = std::make_unique<LinePort>(names_);
+        port_->network().setLatencyOverride(inv_.latencyMs);
         PortLayer::OpenFailure why;
         if (!port_->OpenPort(inv_.port, QString::fromLatin1(PortLayer::LineSettingsText), &why))
             throw Failure{exitcode::Port, why.text};
@@ -433,7 +434,7 @@ private:
     PortNames &names_;
     Console &console_;
     QTextStream &out_;
-    std::unique_ptr<SerialPort> port_;
+    std::unique_ptr<LinePort> port_;
     std::unique_ptr<LineClient> line_;
 };
 

@@ -74,7 +74,8 @@ void frmSerial::closeForLostLine()
     // onLineLost and a failed write both tell it first.
     tmrComm_->stop();
     runner_->abort();
-    dialogs_.message(status::writeError());
+    const QString reason = port_.lostReason();
+    dialogs_.message(reason.isEmpty() ? status::writeError() : status::writeError() + QStringLiteral(": ") + reason);
     BTNCloseCom_Click();
 }
 
