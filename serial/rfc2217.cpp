@@ -158,6 +158,14 @@ void Rfc2217Session::onSubnegotiation(const QByteArray &sb)
         state_ = State::Agreed;
 }
 
+void Rfc2217Session::keepSub(char c)
+{
+    if (sub_.size() < MaxSubnegotiation)
+        sub_ += c;
+    else
+        subTooLong_ = true;
+}
+
 Rfc2217Session::Parsed Rfc2217Session::feed(const QByteArray &in)
 {
     Parsed out;
@@ -179,6 +187,7 @@ Rfc2217Session::Parsed Rfc2217Session::feed(const QByteArray &in)
                 in_ = In::Option;
             } else if (c == SB) {
                 sub_.clear();
+                subTooLong_ = false;
                 in_ = In::Sub;
             } else {
                 in_ = In::Data; // NOP, go-ahead and the like carry nothing
@@ -191,17 +200,18 @@ Rfc2217Session::Parsed Rfc2217Session::feed(const QByteArray &in)
         case In::Sub:
             if (c == IAC)
                 in_ = In::SubIac;
-            else if (sub_.size() < MaxSubnegotiation)
-                sub_ += ch;
+            else
+                keepSub(ch);
             break;
         case In::SubIac:
             if (c == SE) {
-                onSubnegotiation(sub_);
+                if (!subTooLong_)
+                    onSubnegotiation(sub_);
                 sub_.clear();
                 in_ = In::Data;
             } else {
-                if (c == IAC && sub_.size() < MaxSubnegotiation)
-                    sub_ += ch;
+                if (c == IAC)
+                    keepSub(ch);
                 in_ = In::Sub;
             }
             break;

@@ -55,6 +55,7 @@ private:
     void onOption(quint8 verb, quint8 option, QByteArray *answer);
     void onSubnegotiation(const QByteArray &sb);
     void refuse(const QString &why);
+    void keepSub(char c);
     QByteArray settingRequests() const;
 
     Line wanted_;
@@ -66,4 +67,5 @@ private:
     enum class In { Data, Iac, Option, Sub, SubIac } in_ = In::Data;
     quint8 verb_ = 0;
     QByteArray sub_;
+    bool subTooLong_ = false;
 };

@@ -2,6 +2,7 @@
 // controls say and shows what a tick brought. The cycle itself
 // (exchangecycle.h) and its pacing on the line (cyclerunner.h) hold no widgets.
 #include "window/frmSerial.h"
+#include "serial/portlayer.h"
 #include "exchange/cyclerunner.h"
 #include "exchange/statustexts.h"
 #include "protocol/conversions.h"
