@@ -59,5 +59,5 @@ LineClient::Result LineClient::exchange(const QByteArray &request)
         loop.exec();
     if (lost)
         return {};
-    return {true, port_.ReadPort()};
+    return {true, port_.ReadPort(), start};
 }

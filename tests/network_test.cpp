@@ -10,6 +10,7 @@
 #include "serial/netaddress.h"
 #include "serial/portnames.h"
 #include "serial/rfc2217.h"
+#include "sim/ser2net.h"
 #include "sim/simline.h"
 #include "support/scripteddialogs.h"
 #include "support/windowfixture.h"
@@ -18,8 +19,6 @@
 #include <QElapsedTimer>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
-#include <QStandardPaths>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
@@ -149,79 +148,7 @@ TEST(NetworkTiming, TheRoundTripWidensTheReplyWindowNotTheQuietGap)
 
 // ---- End to end over ser2net ------------------------------------------------
 
-enum class Mode { Raw, Rfc2217 };
-
-// ser2net in the foreground in front of the simulated line, on a free
-// port of 127.0.0.1, with nothing of the system's configuration.
-class Gateway
-{
-public:
-    ~Gateway() { stop(); }
-
-    bool start(const QString &device, Mode mode)
-    {
-        const QString program = QStandardPaths::findExecutable(QStringLiteral("ser2net"),
-                                                               {QStringLiteral("/usr/sbin"), QStringLiteral("/usr/bin")});
-        if (program.isEmpty() || !dir_.isValid())
-            return false;
-        if (port_ == 0) {
-            QTcpServer probe;
-            if (!probe.listen(QHostAddress::LocalHost, 0))
-                return false;
-            port_ = probe.serverPort();
-        }
-        const QString accepter = mode == Mode::Raw ? QStringLiteral("tcp,127.0.0.1,%1").arg(port_)
-                                                   : QStringLiteral("telnet(rfc2217),tcp,127.0.0.1,%1").arg(port_);
-        QFile config(dir_.filePath(QStringLiteral("ser2net.yaml")));
-        if (!config.open(QIODevice::WriteOnly))
-            return false;
-        config.write(QStringLiteral("%YAML 1.1\n---\nconnection: &rfid\n  accepter: %1\n"
-                                    "  connector: serialdev,%2,19200n81,local\n")
-                         .arg(accepter, device)
-                         .toUtf8());
-        config.close();
-        process_.setProgram(program);
-        // -u: no UUCP lock file of its own on the simulated line's terminal.
-        process_.setArguments({"-n", "-d", "-u", "-c", config.fileName(), "-P", dir_.filePath("ser2net.pid")});
-        process_.setStandardOutputFile(QProcess::nullDevice());
-        process_.setStandardErrorFile(QProcess::nullDevice());
-        process_.start();
-        if (!process_.waitForStarted(5000))
-            return false;
-        // Listening once a connection is taken.
-        QElapsedTimer t;
-        t.start();
-        while (t.elapsed() < 5000) {
-            QTcpSocket s;
-            s.connectToHost(QHostAddress::LocalHost, port_);
-            if (s.waitForConnected(200)) {
-                s.abort();
-                return true;
-            }
-            QThread::msleep(50);
-        }
-        return false;
-    }
-
-    void stop()
-    {
-        if (process_.state() == QProcess::NotRunning)
-            return;
-        process_.kill();
-        process_.waitForFinished(5000);
-    }
-
-    QString name(Mode mode) const
-    {
-        return (mode == Mode::Raw ? QStringLiteral("tcp://127.0.0.1:%1") : QStringLiteral("rfc2217://127.0.0.1:%1"))
-            .arg(port_);
-    }
-
-private:
-    QTemporaryDir dir_;
-    QProcess process_;
-    quint16 port_ = 0;
-};
+using Mode = Ser2net::Mode;
 
 QVector<SimReader> steadyReaders()
 {
@@ -235,7 +162,7 @@ class OverSer2net : public WindowFixture, public ::testing::WithParamInterface<M
 {
 protected:
     SimHost sim;
-    Gateway gateway;
+    Ser2net gateway;
     PortNames names;
     ScriptedDialogs dialogs;
     std::unique_ptr<LinePort> port;
