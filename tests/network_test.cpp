@@ -5,6 +5,7 @@
 // foreground with our own configuration, on 127.0.0.1 only.
 #include "ctl/commandline.h"
 #include "ctl/commands.h"
+#include "ctl/lineclient.h"
 #include "exchange/cyclerunner.h"
 #include "serial/lineport.h"
 #include "serial/netaddress.h"
@@ -23,6 +24,7 @@
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -326,6 +328,70 @@ TEST(NetworkLine, RefusedConnectionSaysSoInRussian)
     PortLayer::OpenFailure why;
     EXPECT_FALSE(port.OpenPort(QStringLiteral("tcp://127.0.0.1:%1").arg(closed), QStringLiteral("19200,n,8,1"), &why));
     EXPECT_TRUE(why.text.contains("отказал в соединении")) << why.text.toStdString();
+}
+
+// F9 on the fake port: a well-formed address joins the port box after the
+// COM ports, in one spelling, selected and kept by the next scan; anything
+// else is refused with the forms it takes, and the box is left as it was.
+TEST_F(WindowTest, F9OffersAGatewayLineAfterTheComPorts)
+{
+    port.existing = {3, 5};
+    w->Timer1_Timer();
+    struct Row {
+        const char *typed;
+        const char *shown; // null: refused
+    };
+    const Row rows[] = {
+        {"TCP://10.0.0.5:4001", "tcp://10.0.0.5:4001"},
+        {"rfc2217://gw:2217", "rfc2217://gw:2217"},
+        {"tcp://10.0.0.5", nullptr},
+        {"tcp://10.0.0.5:4001", "tcp://10.0.0.5:4001"}, // once only
+    };
+    for (const Row &r : rows) {
+        const int before = dialogs.messages.size();
+        dialogs.inputAnswers.push_back(QString::fromLatin1(r.typed));
+        w->askNetworkLine();
+        w->Timer1_Timer();
+        if (r.shown) {
+            EXPECT_EQ(text("CmbPort"), QString::fromLatin1(r.shown)) << r.typed;
+            EXPECT_EQ(dialogs.messages.size(), before) << r.typed;
+        } else {
+            ASSERT_EQ(dialogs.messages.size(), before + 1) << r.typed;
+            EXPECT_TRUE(dialogs.messages.last().contains("rfc2217://АДРЕС:ПОРТ"));
+        }
+    }
+    auto *box = ctl<QComboBox>("CmbPort");
+    QStringList entries;
+    for (int i = 0; i < box->count(); ++i)
+        entries << box->itemText(i);
+    EXPECT_EQ(entries, (QStringList{"COM3", "COM5", "tcp://10.0.0.5:4001", "rfc2217://gw:2217"}));
+}
+
+// A gateway hands a reply over in TCP segments as its line delivered it: the
+// pieces that come within the line's quiet gap are one reply.
+TEST(NetworkLine, ReplyInSegmentsWithinTheQuietGapIsOneReply)
+{
+    QTcpServer gateway;
+    ASSERT_TRUE(gateway.listen(QHostAddress::LocalHost, 0));
+    const QByteArray reply = QByteArray::fromHex("3e05fc0100000005aa");
+    QObject::connect(&gateway, &QTcpServer::newConnection, &gateway, [&] {
+        QTcpSocket *peer = gateway.nextPendingConnection();
+        QObject::connect(peer, &QTcpSocket::readyRead, peer, [peer, reply] {
+            peer->readAll();
+            peer->write(reply.left(4));
+            peer->flush();
+            QTimer::singleShot(8, peer, [peer, reply] {
+                peer->write(reply.mid(4));
+                peer->flush();
+            });
+        });
+    });
+    PortNames names;
+    LinePort port(names);
+    ASSERT_TRUE(port.OpenPort(QStringLiteral("tcp://127.0.0.1:%1").arg(gateway.serverPort()),
+                              QStringLiteral("19200,n,8,1")));
+    LineClient line(port);
+    EXPECT_EQ(line.exchange(QByteArray::fromHex("3105fc00")).reply.toHex(), reply.toHex());
 }
 
 } // namespace
