@@ -14,6 +14,7 @@
 #include "sim/ser2net.h"
 #include "sim/simline.h"
 #include "support/scripteddialogs.h"
+#include "support/linefixture.h"
 #include "support/windowfixture.h"
 
 #include <QCoreApplication>
@@ -218,24 +219,8 @@ protected:
         w->TMRComm()->stop(); // the test drives the ticks
     }
 
-    static void runFor(int ms)
-    {
-        QElapsedTimer t;
-        t.start();
-        while (t.elapsed() < ms)
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 2);
-    }
-
-    void tick()
-    {
-        const int before = handled;
-        w->TMRComm_Timer();
-        QElapsedTimer t;
-        t.start();
-        while ((w->runner().busy() || handled == before) && t.elapsed() < 2000)
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 2);
-        runFor(20);
-    }
+    static void runFor(int ms) { runEventsFor(ms); }
+    void tick() { tickOnLine(*w, handled, 20); }
 };
 
 TEST_P(OverSer2net, RfidctlSearchesReadsAndWritesASettingBack)
