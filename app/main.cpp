@@ -23,6 +23,10 @@ int main(int argc, char *argv[])
     const QCommandLineOption demo(QStringLiteral("demo"),
                                   QStringLiteral("Работа на имитируемой линии (считыватели 5 и 7)."));
     options.addOption(demo);
+    const QCommandLineOption line(QStringLiteral("port"),
+                                  QStringLiteral("Линия за Ethernet-шлюзом: tcp://АДРЕС:ПОРТ или rfc2217://АДРЕС:ПОРТ."),
+                                  QStringLiteral("линия"));
+    options.addOption(line);
     options.process(app);
 
     Program program(options.isSet(demo));
@@ -33,6 +37,8 @@ int main(int argc, char *argv[])
     // SIGTERM, SIGINT and SIGHUP end the program as closing its window does.
     closeOnTerminationSignals(&program.window());
     program.start();
+    if (options.isSet(line))
+        program.window().addNetworkLine(options.value(line));
     const int rc = app.exec();
     program.stop();
     return rc;

@@ -13,7 +13,7 @@ Program::Program(bool demo, Dialogs *dialogs)
         if (!demo_.running())
             return;
     }
-    port_ = std::make_unique<SerialPort>(names_);
+    port_ = std::make_unique<LinePort>(names_);
     window_ = std::make_unique<frmSerial>(*port_, dialogs ? *dialogs : realDialogs_);
     realDialogs_.setParent(window_.get());
 }

@@ -5,7 +5,7 @@
 // and the benchmark all start and stop it this way, so they cannot drift apart.
 #include "app/startup.h"
 #include "serial/portnames.h"
-#include "serial/serialport.h"
+#include "serial/lineport.h"
 #include "widgets/dialogs.h"
 #include "window/frmSerial.h"
 
@@ -36,7 +36,7 @@ private:
     PortNames names_;
     DemoLine demo_;
     QtDialogs realDialogs_;
-    std::unique_ptr<SerialPort> port_;
+    std::unique_ptr<LinePort> port_;
     std::unique_ptr<frmSerial> window_;
     bool running_ = false;
 };

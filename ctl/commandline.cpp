@@ -2,6 +2,7 @@
 
 #include "ctl/failure.h"
 #include "protocol/frame.h"
+#include "serial/netaddress.h"
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>
@@ -20,8 +21,11 @@ struct OptionRow {
 const std::vector<OptionRow> &optionTable()
 {
     static const std::vector<OptionRow> rows{
-        {{"p", "port"}, "ПОРТ", "COM1..COM30 или путь устройства (/dev/ttyUSB0)"},
+        {{"p", "port"}, "ПОРТ",
+         "COM1..COM30, путь устройства (/dev/ttyUSB0) или линия за Ethernet-шлюзом: tcp://АДРЕС:ПОРТ, "
+         "rfc2217://АДРЕС:ПОРТ"},
         {{"demo"}, nullptr, "имитируемая линия со считывателями 5 и 7, как у rfid-service --demo"},
+        {{"latency"}, "МС", "задержка сети до шлюза в мс (без него: измеряется)"},
         {{"h", "help"}, nullptr, "эта справка"},
         {{"v", "version"}, nullptr, "имя и версия программы"},
         {{"json"}, nullptr, "вывод в JSON (форматы: man rfidctl)"},
@@ -32,7 +36,7 @@ const std::vector<OptionRow> &optionTable()
     };
     return rows;
 }
-constexpr int kGlobalOptions = 4;
+constexpr int kGlobalOptions = 5;
 
 struct CommandRow {
     const char *name;
@@ -220,6 +224,15 @@ ParsedLine parseCommandLine(const QStringList &arguments)
         return usageError(QStringLiteral("--demo и --port вместе не указываются"), command);
     if (!inv.demo && inv.port.isEmpty() && inv.command != QLatin1String("ports"))
         return usageError(QStringLiteral("не указан порт (--port)"), command);
+    if (parser.isSet(QStringLiteral("latency"))) {
+        bool ok = false;
+        inv.latencyMs = parser.value(QStringLiteral("latency")).toInt(&ok);
+        if (!ok || inv.latencyMs < 0 || inv.latencyMs > 10000)
+            return usageError(QStringLiteral("--latency: нужно целое число мс от 0 до 10000"), command);
+        if (!looksLikeNetworkPort(inv.port))
+            return usageError(QStringLiteral("--latency имеет смысл только для линии tcp:// или rfc2217://"),
+                              command);
+    }
     if (command->positionals >= 1) {
         const std::optional<quint8> address = proto::addressFromText(args.at(0));
         if (!address)

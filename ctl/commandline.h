@@ -9,7 +9,8 @@
 
 struct Invocation {
     QString command;          // ports, search, info, settings, apply, watch, tag
-    QString port;             // --port: COMn or a device path
+    QString port;             // --port: COMn, a device path, tcp://… or rfc2217://…
+    int latencyMs = -1;       // --latency: the network's delay; -1 = measured
     bool demo = false;        // --demo: the simulated line
     bool json = false;        // --json
     quint8 address = 0;       // ADDR

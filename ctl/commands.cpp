@@ -10,7 +10,7 @@
 #include "protocol/frame.h"
 #include "protocol/replies.h"
 #include "serial/portnames.h"
-#include "serial/serialport.h"
+#include "serial/lineport.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -105,7 +105,8 @@ public:
 private:
     void open()
     {
-        port_ = std::make_unique<SerialPort>(names_);
+        port_ = std::make_unique<LinePort>(names_);
+        port_->network().setLatencyOverride(inv_.latencyMs);
         QObject::connect(port_.get(), &PortLayer::notice, [this](const QString &text) {
             console_.err << QStringLiteral("rfidctl: ") << text << '\n';
             console_.err.flush();
@@ -477,7 +478,7 @@ private:
     PortNames &names_;
     Console &console_;
     QTextStream &out_;
-    std::unique_ptr<SerialPort> port_;
+    std::unique_ptr<LinePort> port_;
     std::unique_ptr<LineClient> line_;
 };
 

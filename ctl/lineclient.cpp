@@ -39,7 +39,7 @@ LineClient::Result LineClient::exchange(const QByteArray &request)
     bool lost = false;
     const auto reconsider = [&] {
         const PortLayer::Waiting waiting = port_.waiting();
-        const qint64 end = readEndsAt(start, waiting.bytes, waiting.newestAtMs);
+        const qint64 end = readEndsAt(start, waiting.bytes, waiting.newestAtMs, port_.latencyMs());
         const qint64 now = steadyMs();
         if (end <= now) {
             over = true;
@@ -59,5 +59,5 @@ LineClient::Result LineClient::exchange(const QByteArray &request)
         loop.exec();
     if (lost)
         return {};
-    return {true, port_.ReadPort()};
+    return {true, port_.ReadPort(), start};
 }

@@ -16,6 +16,7 @@ public:
     struct Result {
         bool written = false; // false: the write failed or the adapter went away
         QByteArray reply;     // empty: no one answered
+        qint64 sentAtMs = -1; // steadyMs() when the request was handed to the port
     };
     Result exchange(const QByteArray &request);
 

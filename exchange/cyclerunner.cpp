@@ -8,9 +8,9 @@
 
 #include <algorithm>
 
-qint64 readEndsAt(qint64 readStartMs, int waitingBytes, qint64 newestByteAtMs)
+qint64 readEndsAt(qint64 readStartMs, int waitingBytes, qint64 newestByteAtMs, int latencyMs)
 {
-    const qint64 latest = readStartMs + PortLayer::ReadTotalMs;
+    const qint64 latest = readStartMs + std::max(latencyMs, 0) + PortLayer::ReadTotalMs;
     if (waitingBytes >= PortLayer::MaxTransfer)
         return readStartMs;
     if (waitingBytes <= 0)
@@ -49,7 +49,7 @@ void CycleRunner::reconsider()
     if (!current_ || paused())
         return;
     const PortLayer::Waiting waiting = port_.waiting();
-    const qint64 due = readEndsAt(current_->readStartMs, waiting.bytes, waiting.newestAtMs);
+    const qint64 due = readEndsAt(current_->readStartMs, waiting.bytes, waiting.newestAtMs, port_.latencyMs());
     const qint64 now = steadyMs();
     if (due <= now) {
         endRead();

@@ -16,8 +16,11 @@
 class PortLayer;
 
 // When a read that began at `readStartMs` is over, given what waits in the
-// input queue: a time at or before now means at once.
-qint64 readEndsAt(qint64 readStartMs, int waitingBytes, qint64 newestByteAtMs);
+// input queue: a time at or before now means at once. Behind a network
+// gateway the request reaches the line and the reply comes back `latencyMs`
+// later, which the longest wait allows for; the quiet gap after the last
+// byte stays the line's own.
+qint64 readEndsAt(qint64 readStartMs, int waitingBytes, qint64 newestByteAtMs, int latencyMs = 0);
 
 class CycleRunner : public QObject
 {

@@ -3,7 +3,7 @@
 # into build-asan/ and runs it; any report fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/packages.sh
+bash scripts/packages.sh --tests
 
 flags="-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer"
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug \

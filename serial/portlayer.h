@@ -76,6 +76,16 @@ public:
     // several adapters can tell them apart; empty when the layer cannot say.
     virtual QString PortDevice(qint16 /*n*/) { return QString(); }
 
+    // How much later than on a serial line a reply can come: a line behind
+    // a network gateway adds the round trip to the reply window.
+    virtual int latencyMs() const { return 0; }
+    // Which delay latencyMs() is and where it comes from, for the log and the
+    // diagnostics; empty on a serial line.
+    virtual QString latencyNote() const { return QString(); }
+    // Why the line was lost, in the technician's words, when the layer knows
+    // more than that it went away; empty otherwise.
+    virtual QString lostReason() const { return QString(); }
+
 signals:
     // Bytes were received into the input queue.
     void bytesArrived();

@@ -2,6 +2,7 @@
 // controls say and shows what a tick brought. The cycle itself
 // (exchangecycle.h) and its pacing on the line (cyclerunner.h) hold no widgets.
 #include "window/frmSerial.h"
+#include "serial/portlayer.h"
 #include "exchange/cyclerunner.h"
 #include "exchange/statustexts.h"
 #include "protocol/conversions.h"
@@ -74,7 +75,8 @@ void frmSerial::closeForLostLine()
     // onLineLost and a failed write both tell it first.
     tmrComm_->stop();
     runner_->abort();
-    dialogs_.message(status::writeError());
+    const QString reason = port_.lostReason();
+    dialogs_.message(reason.isEmpty() ? status::writeError() : status::writeError() + QStringLiteral(": ") + reason);
     BTNCloseCom_Click();
 }
 

@@ -72,6 +72,8 @@ frmSerial::frmSerial(PortLayer &port, Dialogs &dialogs, QWidget *parent)
     connect(this, &frmSerial::exchanged, lineStats_, &linestats::LineStats::add);
     connect(new QShortcut(QKeySequence(Qt::Key_F11), this), &QShortcut::activated, this,
             &frmSerial::showDiagnostics);
+    connect(new QShortcut(QKeySequence(Qt::Key_F9), this), &QShortcut::activated, this,
+            &frmSerial::askNetworkLine);
 
     rememberStartValues();
     // Another reader picked (by the technician or by a search): what the

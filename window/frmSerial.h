@@ -146,6 +146,14 @@ public:
     // error.
     QByteArray HexStr2Dig(const QString &df);
 
+    // A line behind an Ethernet gateway ("tcp://HOST:PORT",
+    // "rfc2217://HOST:PORT"), offered in the port box after the COM ports for
+    // this run and selected; false (and the technician told) when the name
+    // is no such line.
+    bool addNetworkLine(const QString &name);
+    // F9 "Сетевая линия…": asks for the gateway's address.
+    void askNetworkLine();
+
 signals:
     // After each tick that wrote or read anything: the previous tick's
     // request and the reply it got. The exchange log listens; the cycle does
@@ -215,4 +223,6 @@ private:
     // Line diagnostics (F11): statistics and trends from the same records.
     linestats::LineStats *lineStats_ = nullptr;
     DiagnosticsWindow *diagWindow_ = nullptr;
+    // Lines behind Ethernet gateways named in this run, in the order given.
+    QStringList networkLines_;
 };

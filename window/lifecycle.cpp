@@ -70,6 +70,10 @@ void frmSerial::Timer1_Timer()
     ui->txtRec->moveCursor(QTextCursor::End);
     ui->txtRec->insertPlainText(line + QStringLiteral("\r\n"));
 
+    for (const QString &network : networkLines_) {
+        found << network;
+        devices << networkLineTooltip();
+    }
     showFoundPorts(ui->CmbPort, found, devices);
 }
 

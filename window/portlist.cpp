@@ -2,6 +2,8 @@
 
 #include "window/frmSerial.h"
 
+#include "serial/netaddress.h"
+
 #include <QComboBox>
 
 namespace {
@@ -17,7 +19,7 @@ QString chosenPort(const QComboBox *list)
     if (!missing.isEmpty())
         return missing;
     const QString text = list->currentText();
-    return text.startsWith(QLatin1String("COM")) ? text : QString();
+    return text.startsWith(QLatin1String("COM")) || looksLikeNetworkPort(text) ? text : QString();
 }
 
 } // namespace
@@ -84,4 +86,9 @@ void preselectPort(frmSerial &window, int comNumber)
     list->clear();
     list->addItem(QStringLiteral("COM") + QString::number(comNumber));
     list->setCurrentIndex(0);
+}
+
+QString networkLineTooltip()
+{
+    return QStringLiteral("Линия за Ethernet-шлюзом (только на время работы программы)");
 }

@@ -39,3 +39,6 @@ void showDeviceOfSelectedPort(QComboBox *list);
 // as it is listed: the demo starts on its own simulated line, not on the
 // first real port of the machine.
 void preselectPort(frmSerial &window, int comNumber);
+
+// The tooltip of a line behind an Ethernet gateway in the port list.
+QString networkLineTooltip();

@@ -21,6 +21,29 @@
 #include <atomic>
 #include <memory>
 
+// Runs the event loop for `ms`, as the program does between ticks.
+inline void runEventsFor(int ms)
+{
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < ms)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 2);
+}
+
+// One tick of the exchange cycle, with the event loop running; returns once
+// the line has handled the request written (`handled` counts them; or after
+// 2 s when nothing valid went out) and its answer has come in.
+inline void tickOnLine(frmSerial &w, const std::atomic<int> &handled, int settleMs = 10)
+{
+    const int before = handled;
+    w.TMRComm_Timer();
+    QElapsedTimer t;
+    t.start();
+    while ((w.runner().busy() || handled == before) && t.elapsed() < 2000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 2);
+    runEventsFor(settleMs); // the reply's bytes on their way to the port
+}
+
 class LineTest : public WindowFixture
 {
 protected:
@@ -63,28 +86,8 @@ protected:
 
     void TearDown() override { w.reset(); }
 
-    // Runs the event loop for `ms`, as the program does between ticks.
-    static void runFor(int ms)
-    {
-        QElapsedTimer t;
-        t.start();
-        while (t.elapsed() < ms)
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 2);
-    }
-
-    // One tick of the exchange cycle, with the event loop running; returns
-    // once the line has handled the request written (or after 2 s when
-    // nothing valid went out) and its answer has come in.
-    void tick()
-    {
-        const int before = handled;
-        w->TMRComm_Timer();
-        QElapsedTimer t;
-        t.start();
-        while ((w->runner().busy() || handled == before) && t.elapsed() < 2000)
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 2);
-        runFor(10); // the reply's bytes on their way through the terminal
-    }
+    static void runFor(int ms) { runEventsFor(ms); }
+    void tick() { tickOnLine(*w, handled); }
 
     void ticks(int n)
     {
