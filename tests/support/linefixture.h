@@ -81,7 +81,7 @@ protected:
         w->TMRComm_Timer();
         QElapsedTimer t;
         t.start();
-        while ((w->runner().busy() || handled == before) && t.elapsed() < 2000)
+        while ((WindowSeam::runner(*w).busy() || handled == before) && t.elapsed() < 2000)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 2);
         runFor(10); // the reply's bytes on their way through the terminal
     }
