@@ -636,6 +636,11 @@ struct WaitingClickCase {
     bool portOpen = true;
 };
 
+void PrintTo(const WaitingClickCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
 class WaitingClick : public ExchangeTest, public ::testing::WithParamInterface<WaitingClickCase>
 {
 public:
