@@ -114,7 +114,10 @@ void frmSerial::BTNCloseCom_Click()
         CloseAllTags();
         if (!closeAfterTick_) {
             closeAfterTick_ = true;
-            cycle_.whenSettled([this](const QByteArray &) { closePort(); });
+            cycle_.whenSettled([this](const QByteArray &) {
+                if (closeAfterTick_) // not closed meanwhile (the window closing)
+                    closePort();
+            });
         }
         return;
     }
