@@ -648,6 +648,7 @@ public:
     using WindowTest::port;
     using WindowTest::tick;
     using WindowFixture::w;
+    using WindowFixture::ctl;
 
     QComboBox *addressBox() { return ctl<QComboBox>("CmbNet"); }
     // The list as a search leaves it, the first entry served.
@@ -764,6 +765,22 @@ INSTANTIATE_TEST_SUITE_P(
                          {tagPoll(5), proto::buildRequest(7, 0xFC), tagPoll(7)},
                          {{"outID", "0"}},
                          {NoTag}},
+        // The tag parameters are read after the tag reply the waiting tick
+        // brings: the tag it reports is the one written to.
+        WaitingClickCase{"TagParamsAfterTagReply",
+                         [](WaitingClick &t) {
+                             t.page(Page::Tag);
+                             t.ctl<QLineEdit>("PowerMetki")->setText("3");
+                             t.ctl<QLineEdit>("sleep_time")->setText("10");
+                             t.begin();
+                             t.port.arriveNow(TagOf5);
+                             t.w->SetModesMetki_Click();
+                             t.endRead();
+                             t.tick();
+                         },
+                         {tagPoll(5), proto::buildRequest(5, 0xE1, bytes({0x0E, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 3, 0, 10}))},
+                         {},
+                         {}},
         // The refusal leaves nothing pending, not even a request made
         // before it in the same wait.
         WaitingClickCase{"InstSNRefused",
