@@ -150,10 +150,11 @@ public:
     // as not sent).
     std::vector<Dropped> takeDropped();
 
-    // Puts the cycle into a given state: test and fuzzing set-ups only.
-    void restore(const CycleVars &vars) { v_ = vars; }
-
 private:
+    // Tests and the fuzzing harness put the cycle into a given state
+    // (exchange/cycleseam.h).
+    friend struct CycleSeam;
+
     enum class VerbKind { Queue, Append, Drop, Search, AwaitTagRead, Reload, Show };
     struct Verb {
         VerbKind kind;

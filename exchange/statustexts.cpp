@@ -102,7 +102,7 @@ QString noBridge()
 
 QString noAddressPicked()
 {
-    return QStringLiteral("Запросы не отправляются: выберите адрес из найденных поиском");
+    return QStringLiteral("Запросов нет: выберите найденный адрес");
 }
 
 QString writeError()

@@ -7,7 +7,7 @@
 // out another way. The input layout is OperatorInput. Shared by
 // fuzz_operator and the regression tests.
 #include "fuzzwindow.h"
-#include "exchange/cyclerunner.h"
+#include "window/windowseam.h"
 
 #include "protocol/conversions.h"
 #include "protocol/frame.h"
@@ -113,7 +113,7 @@ public:
         start.wrs.clear();
         start.tag_read = 0;
         start.last_net = 5;
-        w.cycle().restore(start);
+        WindowSeam::restore(w, start);
         window_.forgetBoxes();
         window_.dialogs.standingInput.reset();
         window_.dialogs.standingYesNo = in.yes;
@@ -122,7 +122,7 @@ public:
             w.CmbNet_Change(); // as the typing itself would
         Outcome outcome = expectRequests("the address box left a malformed request", w.vars().wrs);
         if (in.pending)
-            w.cycle().appendRequest(proto::buildRequest(5, 0xF2, QByteArray(1, '\x02')));
+            WindowSeam::cycle(w).appendRequest(proto::buildRequest(5, 0xF2, QByteArray(1, '\x02')));
 
         if (!outcome) {
             click(in);
@@ -133,7 +133,7 @@ public:
             tabs_->setCurrentIndex(in.page);
             port.written.clear();
             w.TMRComm_Timer();
-            w.runner().endReadNow();
+            WindowSeam::runner(w).endReadNow();
             for (const QByteArray &sent : port.written) {
                 if (!outcome)
                     outcome = expectRequests("the tick after a handler wrote a malformed request", sent);

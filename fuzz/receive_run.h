@@ -5,7 +5,7 @@
 // and must only ever send well-formed requests. The input layout is
 // ReceiveSetup. Shared by fuzz_receive and the regression tests.
 #include "fuzzwindow.h"
-#include "exchange/cyclerunner.h"
+#include "window/windowseam.h"
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -35,7 +35,7 @@ public:
             if (late && !reception.isEmpty())
                 port.arriveNow(reception);
             // The read's time-out, at once: the target decides what came.
-            w.runner().endReadNow();
+            WindowSeam::runner(w).endReadNow();
             for (const QByteArray &sent : port.written) {
                 if (!outcome)
                     outcome = expectRequests("a tick wrote a malformed request", sent);
@@ -107,7 +107,7 @@ private:
         v.CointWrs = s.bridgeToggle ? 1 : 0;
         const auto address = w.currentAddress();
         v.last_net = s.identified && address ? *address : quint8(address ? *address + 1 : 0);
-        w.cycle().restore(v);
+        WindowSeam::restore(w, v);
 
         port.written.clear();
         port.replies.clear();

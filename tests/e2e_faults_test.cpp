@@ -187,6 +187,28 @@ TEST_F(FaultLine, ACalibrationConfirmedWhileTheLineHangsUpNeverReachesTheReopene
     EXPECT_FALSE(sim.line().requests().contains(proto::buildRequest(0, 0xFA)));
 }
 
+// "Закрыть порт" pressed while a tick waits for its read: the calibration that
+// tick took reaches the reader, and only then does the port close.
+TEST_F(FaultLine, ACloseDuringTheReadOfTheTickThatTookACalibrationSendsItFirst)
+{
+    sim.line().setSilent(true);
+    tick(); // the reader's answer never comes: the next tick waits its whole read
+    sim.line().clearRequests();
+    dialogs.yesNoAnswers = {true};
+    w->low_Click();
+    w->TMRComm_Timer();
+    ASSERT_TRUE(WindowSeam::runner(*w).busy());
+    w->BTNCloseCom_Click();
+    EXPECT_TRUE(port->isOpen()) << "closed under the waiting tick";
+    QElapsedTimer waited;
+    waited.start();
+    while (port->isOpen() && waited.elapsed() < 2000)
+        runFor(5);
+    runFor(50); // the line takes in what came before the close
+    EXPECT_FALSE(port->isOpen());
+    EXPECT_EQ(sim.line().requests(), QVector<QByteArray>{proto::buildRequest(5, 0xFA)});
+}
+
 // --- Replies cut in two --------------------------------------------------------
 
 namespace {
@@ -559,7 +581,7 @@ TEST_F(FaultLine, ATickWaitsForALateReplyButNotForOneLaterThanItsReadTimeOut)
     w->TMRComm_Timer();
     std::thread device(sendLater, std::ref(sim.line()),
                        std::vector<std::pair<int, QByteArray>>{{60, late}});
-    while (w->runner().busy())
+    while (WindowSeam::runner(*w).busy())
         runFor(1);
     device.join();
     EXPECT_EQ(receptions, QVector<QByteArray>{late});
@@ -570,13 +592,13 @@ TEST_F(FaultLine, ATickWaitsForALateReplyButNotForOneLaterThanItsReadTimeOut)
     w->TMRComm_Timer();
     std::thread tooLate(sendLater, std::ref(sim.line()),
                         std::vector<std::pair<int, QByteArray>>{{400, replyFrame(5, 0xF5)}});
-    while (w->runner().busy())
+    while (WindowSeam::runner(*w).busy())
         runFor(1);
     EXPECT_TRUE(receptions.isEmpty());
     tooLate.join();
     runFor(30);
     w->TMRComm_Timer();
-    while (w->runner().busy())
+    while (WindowSeam::runner(*w).busy())
         runFor(1);
     EXPECT_EQ(receptions, QVector<QByteArray>{replyFrame(5, 0xF5)});
 }
@@ -597,7 +619,7 @@ TEST_F(FaultLine, AFloodNeverFillsMemoryAndRealRepliesReturnRightAfterIt)
         flooding = false;
     });
     int most = 0;
-    QObject::connect(&w->runner(), &CycleRunner::began, w.get(),
+    QObject::connect(&WindowSeam::runner(*w), &CycleRunner::began, w.get(),
                      [&] { most = std::max(most, port->waiting().bytes); });
     w->TMRComm()->start(); // the real 500 ms cadence
     while (flooding)
@@ -607,7 +629,7 @@ TEST_F(FaultLine, AFloodNeverFillsMemoryAndRealRepliesReturnRightAfterIt)
 
     mark({"tek"});
     int ticksAfter = 0;
-    QObject::connect(&w->runner(), &CycleRunner::finished, w.get(), [&] { ++ticksAfter; });
+    QObject::connect(&WindowSeam::runner(*w), &CycleRunner::finished, w.get(), [&] { ++ticksAfter; });
     QElapsedTimer t;
     t.start();
     while (text("tek") == Marker && t.elapsed() < 5000)

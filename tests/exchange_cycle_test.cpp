@@ -1,5 +1,6 @@
 // The exchange cycle with no window and no port: what a tick sends, and what
 // it makes of what it read; then its pacing on a scripted port.
+#include "exchange/cycleseam.h"
 #include "exchange/cyclerunner.h"
 #include "protocol/commands.h"
 #include "protocol/crc8.h"
@@ -29,7 +30,7 @@ void setVars(ExchangeCycle &cycle, const std::function<void(CycleVars &)> &chang
 {
     CycleVars v = cycle.vars();
     change(v);
-    cycle.restore(v);
+    CycleSeam::restore(cycle, v);
 }
 
 Selection onPage(Page page, int address = 5)

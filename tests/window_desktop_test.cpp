@@ -4,6 +4,7 @@
 #include "support/windowfixture.h"
 
 #include "app/translations.h"
+#include "window/accessibility.h"
 #include "widgets/version.h"
 #include "widgets/lamp.h"
 
@@ -160,6 +161,8 @@ TEST_F(WindowTest, EveryOperableControlHasANameOfItsOwn)
     tagId->setText("12AB3C");
     EXPECT_EQ(spoken(tagId), "ID метки: 12AB3C");
     EXPECT_EQ(spoken(ctl<QLabel>("m1_9")), "Привязанные ID 10: 0");
+    // Every control the names are given to by its object name exists.
+    EXPECT_EQ(missingNamedControls(w.get()), QStringList());
 }
 
 // "Контакт" shows what the slave sensor reports: a click does not change it.

@@ -451,7 +451,7 @@ TEST_F(ExchangeTest, AModeSetWhileALongReplyIsReadIsNotUndoneByTheRepliesThatLef
     port.arriveNow(readerData(1, 1, 1, true, 0x02));
     qobject_cast<QRadioButton *>(ctl("R485"))->setChecked(true); // the technician picks "Мост"
     w->Set_mode_Click();
-    w->runner().endReadNow();
+    WindowSeam::runner(*w).endReadNow();
     tick(readerData(1, 1, 1, true, 0x02)); // left the reader before the mode request
     EXPECT_EQ(lastWritten(), proto::buildRequest(5, 0xF2, bytes({0x00})));
     EXPECT_TRUE(qobject_cast<QRadioButton *>(ctl("R485"))->isChecked()) << "the old mode came back";
@@ -471,7 +471,7 @@ TEST_F(ExchangeTest, ARequestMadeWhileTheSearchAnswerIsReadWinsOverTheIdentifica
     port.arriveNow(bytes({5, 7}));
     dialogs.yesNoAnswers = {true};
     w->hig_Click();
-    w->runner().endReadNow(); // the answer queues reader 5's identification...
+    WindowSeam::runner(*w).endReadNow(); // the answer queues reader 5's identification...
     tick();                   // ...which the technician's request replaced
     EXPECT_EQ(lastWritten(), proto::buildRequest(5, 0xF5));
     ASSERT_FALSE(log.isEmpty());
@@ -542,6 +542,7 @@ TEST_P(StaleValues, GoBackToTheirStartTextsWhenAnotherReaderIsPicked)
 {
     fill();
     ctl<QComboBox>("CmbNet")->setCurrentIndex(1);
+    tick(); // the tick that finds reader 9 picked
     expectStartTexts();
 }
 
@@ -588,7 +589,7 @@ TEST_F(ExchangeTest, TheAnswerToTheLastReadersRequestIsNotShownAsTheNewOnes)
     box->setCurrentIndex(1);                 // the technician picks reader 9
     tick(readerData(0x1E, 700, 123456));     // reader 5 answers while 9 is identified
     EXPECT_EQ(lastWritten(), proto::buildRequest(9, 0xFC));
-    EXPECT_EQ(text("tek"), "нет данных");
+    EXPECT_EQ(text("tek"), "Нет данных");
 }
 
 TEST_F(ExchangeTest, NoTagHeardSinceAnotherReaderWasPickedNoTagIsAddressed)
@@ -600,7 +601,6 @@ TEST_F(ExchangeTest, NoTagHeardSinceAnotherReaderWasPickedNoTagIsAddressed)
     w->InstSN_Click();
     w->ReadParamMetki_Click();
     EXPECT_EQ(dialogs.messages.size(), 2);
-    EXPECT_TRUE(dialogs.inputs.empty());
     EXPECT_TRUE(w->vars().wrs.isEmpty());
 }
 
@@ -611,6 +611,203 @@ TEST_F(ExchangeTest, ATypedAddressThatNamesNoReaderSaysNothingIsAsked)
     box->setEditText("99");
     w->CmbNet_Change();
     tick();
-    EXPECT_EQ(text("MsgCom"), "Запросы не отправляются: выберите адрес из найденных поиском");
-    EXPECT_EQ(text("tek"), "нет данных");
+    EXPECT_EQ(text("MsgCom"), "Запросов нет: выберите найденный адрес");
+    EXPECT_EQ(text("tek"), "Нет данных");
+    // The whole text fits the status label.
+    auto *status = ctl<QLabel>("MsgCom");
+    EXPECT_LE(status->heightForWidth(status->width()), status->height());
 }
+
+// --- The window's own effects, made while a tick waits -------------------------
+// Each row clicks while a tick waits for its read and then lets the ticks run
+// on; the wire and the window must be what they would be had the click come
+// after that tick.
+
+namespace {
+
+class WaitingClick;
+
+struct WaitingClickCase {
+    const char *name;
+    std::function<void(WaitingClick &)> run;
+    QList<QByteArray> wire;                               // every request written
+    std::vector<std::pair<const char *, QString>> shown;  // control -> its text
+    QStringList messages;
+    bool portOpen = true;
+};
+
+void PrintTo(const WaitingClickCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
+class WaitingClick : public ExchangeTest, public ::testing::WithParamInterface<WaitingClickCase>
+{
+public:
+    using WindowTest::dialogs;
+    using WindowTest::port;
+    using WindowTest::tick;
+    using WindowFixture::w;
+    using WindowFixture::ctl;
+
+    QComboBox *addressBox() { return ctl<QComboBox>("CmbNet"); }
+    // The list as a search leaves it, the first entry served.
+    void list(const QStringList &addresses)
+    {
+        addressBox()->clear();
+        addressBox()->addItems(addresses);
+        addressBox()->setCurrentIndex(0);
+        setVars([&](CycleVars &v) { v.last_net = quint8(addresses.first().toInt()); });
+    }
+    void page(Page p) { showPage(p); }
+    void begin() { w->TMRComm_Timer(); }
+    void endRead() { WindowSeam::runner(*w).endReadNow(); }
+};
+
+const QString NoTag = QStringLiteral("Метка не определена: дождитесь ответа метки на странице \"метка\"");
+const QByteArray TagOf5 = replyFrame(5, 0xE0, bytes({0, 0, 0, 1, 0x00, 0x12, 0xAB, 0x3C, 0x10}));
+
+QByteArray tagPoll(quint8 address)
+{
+    return proto::buildRequest(address, 0xE0, bytes({0x7A, 0x7A, 0x7A, 0x7A}));
+}
+
+} // namespace
+
+TEST_P(WaitingClick, ActsAfterTheTick)
+{
+    GetParam().run(*this);
+    EXPECT_EQ(port.written, GetParam().wire);
+    for (const auto &[name, shown] : GetParam().shown)
+        EXPECT_EQ(text(name), shown) << name;
+    EXPECT_EQ(dialogs.messages, GetParam().messages);
+    EXPECT_EQ(port.open, GetParam().portOpen);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, WaitingClick,
+    ::testing::Values(
+        // The calibration confirmed between ticks goes out with the waiting
+        // tick; the port closes after it.
+        WaitingClickCase{"Close",
+                         [](WaitingClick &t) {
+                             t.dialogs.yesNoAnswers = {true};
+                             t.w->low_Click();
+                             t.begin();
+                             t.w->BTNCloseCom_Click();
+                             EXPECT_TRUE(t.port.open) << "closed inside the tick";
+                             t.endRead();
+                         },
+                         {proto::buildRequest(5, 0xFA)},
+                         {{"sn", "0"}, {"tek", "Нет данных"}, {"MsgCom", ""}},
+                         {},
+                         false},
+        // Reader 5's reply read after the pick of 7 is shown, then cleared
+        // by the tick that asks 7 who it is.
+        WaitingClickCase{"Pick",
+                         [](WaitingClick &t) {
+                             t.list({"5", "7"});
+                             t.begin();
+                             t.addressBox()->setCurrentIndex(1);
+                             t.port.arriveNow(readerData(0x1E, 321, 4242));
+                             t.endRead();
+                             t.tick();
+                             t.tick();
+                         },
+                         {proto::buildRequest(5, 0xF0), proto::buildRequest(7, 0xFC), proto::buildRequest(7, 0xF0)},
+                         {{"tek", "Нет данных"}, {"uroven", "Нет данных"}, {"ne", "Нет данных"},
+                          {"vv", "--------"}, {"MsgCom", "Нет данных со считывателя с номером 7"}},
+                         {}},
+        // 12 -> 7 -> 12 within one tick: reader 12 stays as identified.
+        WaitingClickCase{"QuickSwitch",
+                         [](WaitingClick &t) {
+                             t.list({"12", "7"});
+                             t.tick(replyFrame(12, 0xFC, bytes({0x4C, 0x42, 0x0F, 0x00, 134, 0})));
+                             t.begin();
+                             t.addressBox()->setCurrentIndex(1);
+                             t.addressBox()->setCurrentIndex(0);
+                             t.endRead();
+                             t.tick();
+                         },
+                         {proto::buildRequest(12, 0xF0), proto::buildRequest(12, 0xF0), proto::buildRequest(12, 0xF0)},
+                         {{"sn", "1000012"}, {"vv", "1.3.4."}},
+                         {}},
+        // An old address typed while the search answer is read: the list
+        // shows the reader found, and that reader is identified.
+        WaitingClickCase{"TypedDuringSearchAnswer",
+                         [](WaitingClick &t) {
+                             t.list({"5", "7"});
+                             t.w->Opros_Click();
+                             t.tick();
+                             t.begin();
+                             t.addressBox()->setEditText("7");
+                             t.w->CmbNet_Change();
+                             t.port.arriveNow(bytes({5}));
+                             t.endRead();
+                             t.tick();
+                         },
+                         {proto::networkPollFrame(), proto::buildRequest(5, 0xF0), proto::buildRequest(5, 0xFC)},
+                         {{"CmbNet", "5"}},
+                         {}},
+        // Reader 5's tag, read after the pick of 7, is no tag reader 7 heard.
+        WaitingClickCase{"TagReadAfterPick",
+                         [](WaitingClick &t) {
+                             t.page(Page::Tag);
+                             t.list({"5", "7"});
+                             t.begin();
+                             t.addressBox()->setCurrentIndex(1);
+                             t.port.arriveNow(TagOf5);
+                             t.endRead();
+                             t.tick();
+                             t.w->ReadParamMetki_Click();
+                             t.tick();
+                         },
+                         {tagPoll(5), proto::buildRequest(7, 0xFC), tagPoll(7)},
+                         {{"outID", "0"}},
+                         {NoTag}},
+        // The tag parameters are read after the tag reply the waiting tick
+        // brings: the tag it reports is the one written to.
+        WaitingClickCase{"TagParamsAfterTagReply",
+                         [](WaitingClick &t) {
+                             t.page(Page::Tag);
+                             t.ctl<QLineEdit>("PowerMetki")->setText("3");
+                             t.ctl<QLineEdit>("sleep_time")->setText("10");
+                             t.begin();
+                             t.port.arriveNow(TagOf5);
+                             t.w->SetModesMetki_Click();
+                             t.endRead();
+                             t.tick();
+                         },
+                         {tagPoll(5), proto::buildRequest(5, 0xE1, bytes({0x0E, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 3, 0, 10}))},
+                         {},
+                         {}},
+        // The refusal leaves nothing pending, not even a request made
+        // before it in the same wait.
+        WaitingClickCase{"InstSNRefused",
+                         [](WaitingClick &t) {
+                             t.begin();
+                             t.w->ids_r_Click();
+                             t.dialogs.inputAnswers = {"100"};
+                             t.w->InstSN_Click();
+                             t.endRead();
+                             t.tick();
+                         },
+                         {proto::buildRequest(5, 0xF0), proto::buildRequest(5, 0xF0)},
+                         {},
+                         {NoTag}},
+        // A typed address that names no reader is reported as such, before
+        // the tag.
+        WaitingClickCase{"InstSNWithNoReaderAddress",
+                         [](WaitingClick &t) {
+                             t.begin();
+                             t.addressBox()->setEditText("99");
+                             t.w->CmbNet_Change();
+                             t.dialogs.inputAnswers = {"100"};
+                             t.w->InstSN_Click();
+                             t.endRead();
+                             t.tick();
+                         },
+                         {proto::buildRequest(5, 0xF0)},
+                         {},
+                         {"Установите существующий сетевой адрес"}}),
+    [](const auto &info) { return std::string(info.param.name); });

@@ -35,7 +35,21 @@ Selection frmSerial::selection() const
 
 void frmSerial::TMRComm_Timer()
 {
-    runner_->tick(selection());
+    // Kept for the tick's began(), which comes only if the tick starts.
+    tickSelection_ = selection();
+    runner_->tick(tickSelection_);
+}
+
+void frmSerial::inOrder(std::function<void()> act)
+{
+    if (!cycle_.inTick())
+        return act();
+    cycle_.whenSettled([act = std::move(act)](const QByteArray &) { act(); });
+}
+
+void frmSerial::anotherReaderShown()
+{
+    forgetDeviceValues();
 }
 
 void frmSerial::dialogOpens()

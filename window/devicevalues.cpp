@@ -1,7 +1,8 @@
 // The values one reader, its tag or its slave sensor reported. They belong
-// to that device: when another address is picked, when the typed address
-// names no reader, or when the port closes, each goes back to the text it
-// had when the window started, until the new device's own reply fills it.
+// to that device: when a tick finds another address picked, when the typed
+// address names no reader, or when the port closes, each goes back to the
+// text it had when the window started (the reader's own labels to the texts
+// of a closed port), until the new device's own reply fills it.
 // A box the technician typed into since is his, not the device's, and keeps
 // what he typed.
 #include "window/frmSerial.h"
@@ -61,12 +62,22 @@ void frmSerial::forgetDeviceValues()
     ui->vraa->setVisible(rotationShown_);
     for (QLabel *picture : {ui->Image1, ui->Image2, ui->Image3, ui->Image6})
         picture->hide();
-    tagHeard_ = false;
+    // The reader's own labels read as they do after a close, whatever the
+    // window started with: one state, one wording.
+    const QString noData = QStringLiteral("Нет данных");
+    ui->sn->setText(QStringLiteral("0"));
+    ui->vv->setText(QStringLiteral("--------"));
+    for (QLabel *label : {ui->tek, ui->temp, ui->uroven, ui->lo, ui->hi, ui->ne})
+        label->setText(noData);
+    tagHeardBy_.reset();
 }
 
 bool frmSerial::tagHeardOrSay()
 {
-    if (!tagHeard_)
+    // Heard through the reader now picked: a tag another reader relayed is
+    // not in this one's field.
+    const bool heard = tagHeardBy_ && tagHeardBy_ == currentAddress();
+    if (!heard)
         dialogs_.message(QStringLiteral("Метка не определена: дождитесь ответа метки на странице \"метка\""));
-    return tagHeard_;
+    return heard;
 }

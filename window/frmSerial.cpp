@@ -6,7 +6,7 @@
 #include "exchange/cyclerunner.h"
 #include "serial/portlayer.h"
 #include "widgets/aboutbox.h"
-#include "widgets/accessibility.h"
+#include "window/accessibility.h"
 #include "widgets/artwork.h"
 #include "widgets/dialogs.h"
 #include "widgets/exchangelog.h"
@@ -43,7 +43,12 @@ frmSerial::frmSerial(PortLayer &port, Dialogs &dialogs, QWidget *parent)
     tmrComm_->setTimerType(Qt::PreciseTimer);
 
     runner_ = new CycleRunner(cycle_, port_, this);
-    connect(runner_, &CycleRunner::began, this, [this](const TickStart &start) { PrintToWin(start.request); });
+    connect(runner_, &CycleRunner::began, this, [this](const TickStart &start) {
+        servedAddress_ = tickSelection_.address;
+        if (start.addressChanged)
+            anotherReaderShown();
+        PrintToWin(start.request);
+    });
     connect(runner_, &CycleRunner::finished, this, &frmSerial::showOutcome);
     connect(&port_, &PortLayer::lineLost, this, &frmSerial::onLineLost);
     connect(&port_, &PortLayer::notice, this, [this](const QString &text) {
@@ -75,10 +80,10 @@ frmSerial::frmSerial(PortLayer &port, Dialogs &dialogs, QWidget *parent)
     connect(new QShortcut(QKeySequence(Qt::Key_F9), this), &QShortcut::activated, this,
             &frmSerial::askNetworkLine);
 
+    // What a reader reported goes when the next tick finds another address
+    // picked (anotherReaderShown), not on each change of the box: a quick
+    // switch away and back leaves the reader as it was.
     rememberStartValues();
-    // Another reader picked (by the technician or by a search): what the
-    // last one reported is not shown as this one's.
-    connect(ui->CmbNet, &QComboBox::currentIndexChanged, this, &frmSerial::forgetDeviceValues);
     connectHandlers();
     installKeyboard(this);
     installAboutBox(this);
@@ -169,8 +174,9 @@ void frmSerial::connectHandlers()
 
 void frmSerial::closeEvent(QCloseEvent *event)
 {
-    // Form_QueryUnload: the request to close is never refused.
-    BTNCloseCom_Click();
+    // Form_QueryUnload: the request to close is never refused, and the
+    // program ends without waiting for the tick in progress.
+    closePort();
     timer1_->stop();
     event->accept();
     QCoreApplication::quit();

@@ -18,6 +18,7 @@
 #include <QString>
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -48,14 +49,9 @@ public:
     frmSerial(PortLayer &port, Dialogs &dialogs, QWidget *parent = nullptr);
     ~frmSerial() override;
 
-    // The exchange engine: it owns the cycle's variables (wrs, net_opr,
-    // mode_yes, ...); the handlers change them through its verbs.
-    ExchangeCycle &cycle() { return cycle_; }
+    // The cycle's variables (wrs, net_opr, mode_yes, ...), as the exchange
+    // engine holds them; the handlers change them through its verbs.
     const CycleVars &vars() const { return cycle_.vars(); }
-    double SplashTicks = 0;  // Timer1 ticks so far
-
-    // Paces the exchange cycle on the line (exchange/cyclerunner.h).
-    CycleRunner &runner() const { return *runner_; }
 
     // The label array m1 (bound-ID table), index 0..9.
     QLabel *m1(int index) const;
@@ -164,6 +160,10 @@ protected:
     void closeEvent(QCloseEvent *event) override; // Form_QueryUnload
 
 private:
+    friend class WindowSeam;
+
+    double SplashTicks = 0;  // Timer1 ticks so far
+
     // What the controls say at the start of a tick.
     Selection selection() const;
     // Display of a tick's outcome and of each reply (TMRComm.cpp, *_replies.cpp).
@@ -174,6 +174,16 @@ private:
     void showTagPoll(const reply::TagPoll &poll);
     void showTagData(const proto::TagData &t);
     void showSlaveData(const proto::SlaveData &s);
+    // Runs `act` as if it ran between two whole ticks: at once between
+    // ticks, else once the tick in progress has shown its reply, after the
+    // verbs issued before it.
+    void inOrder(std::function<void()> act);
+    // The one place that decides another reader is shown: a tick found
+    // another address selected than the one last served. Its identification
+    // is asked by that tick; what the last reader reported goes.
+    void anotherReaderShown();
+    // Closing the port and resetting the window, at once.
+    void closePort();
     // The values of one device (devicevalues.cpp): back to their start
     // texts when another device is picked or the port closes.
     std::vector<QLabel *> deviceLabels() const;
@@ -216,7 +226,12 @@ private:
     QHash<QWidget *, QString> startTexts_;
     QSet<QLineEdit *> fromDevice_;
     bool rotationShown_ = false;
-    bool tagHeard_ = false;
+    // The reader that relayed the tag last heard; none since the last reset.
+    std::optional<quint8> tagHeardBy_;
+    // The address the tick in progress serves.
+    std::optional<quint8> servedAddress_;
+    Selection tickSelection_;
+    bool closeAfterTick_ = false; // "Закрыть порт" waits for the tick in progress
 
     ExchangeLogModel *logModel_ = nullptr;
     ExchangeLog *logWindow_ = nullptr;

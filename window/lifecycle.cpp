@@ -109,7 +109,33 @@ void frmSerial::BTNOpenCom_Click()
 void frmSerial::BTNCloseCom_Click()
 {
     tmrComm_->stop();
+    if (runner_->busy() && !cycle_.lost()) {
+        // A tick waits for its read: it writes its request, perhaps the
+        // technician's own, and shows its reply first, as it would have had
+        // the click come after it. The close follows at once (within the
+        // read's 256 ms); meanwhile the window shows that it is closing and
+        // takes no further command.
+        CloseAllTags();
+        if (!closeAfterTick_) {
+            closeAfterTick_ = true;
+            cycle_.whenSettled([this](const QByteArray &) {
+                if (closeAfterTick_) // not closed meanwhile (the window closing)
+                    closePort();
+            });
+        }
+        return;
+    }
+    closePort();
+}
+
+void frmSerial::closePort()
+{
+    closeAfterTick_ = false;
+    tmrComm_->stop();
     runner_->abort();
+    // The last request written may still wait in the output buffer: it
+    // reaches the line before the port closes.
+    port_.FlushPort();
     port_.ClosePort();
 
     CloseAllTags();
@@ -120,16 +146,6 @@ void frmSerial::BTNCloseCom_Click()
     ui->CmbNet->setCurrentIndex(0);
 
     forgetDeviceValues();
-    const QString noData = QStringLiteral("Нет данных");
-    ui->sn->setText(QStringLiteral("0"));
-    ui->vv->setText(QStringLiteral("--------"));
-    ui->tek->setText(noData);
-    ui->temp->setText(noData);
-    ui->uroven->setText(noData);
-    ui->lo->setText(noData);
-    ui->hi->setText(noData);
-    ui->ne->setText(noData);
-    ui->ProgressBar1->setValue(0);
     ui->MsgCom->clear();
     ui->netdev->setText(QStringLiteral("Не определены"));
 
@@ -142,7 +158,8 @@ void frmSerial::BTNCloseCom_Click()
 
 void frmSerial::Form_Terminate()
 {
+    // The program ends: nothing waits for the tick in progress.
     tmrComm_->stop();
-    BTNCloseCom_Click();
+    closePort();
     timer1_->stop();
 }

@@ -67,9 +67,14 @@ QByteArray frmSerial::Zapros_ser_num() const
 
 void frmSerial::CmbNet_Change()
 {
-    cycle_.queueRequest(Zapros_ser_num());
-    // A typed address that names no reader found: nothing is asked, and
-    // nothing of the last reader stays on screen as if it were this one's.
-    if (CmbNetListIndex() < 0)
-        forgetDeviceValues();
+    // Typed while a tick waits (perhaps for the search answer that refills
+    // the list): what is asked is decided once that tick is over, from the
+    // address then shown, so the request and the box agree.
+    inOrder([this] {
+        cycle_.queueRequest(Zapros_ser_num());
+        // A typed address that names no reader found: nothing is asked, and
+        // nothing of the last reader stays on screen as if it were this one's.
+        if (CmbNetListIndex() < 0)
+            forgetDeviceValues();
+    });
 }

@@ -39,66 +39,69 @@ constexpr quint8 TagParamsLength = 0x0E; // data bytes after this one, checksum 
 void frmSerial::SetModesMetki_Click()
 {
     cycle_.dropRequest();
+    // The values are read once a tick in progress has shown its reply: a tag
+    // reply it brings is on the page before the click, as it would have been.
+    inOrder([this] {
+        const auto address = currentAddress();
+        if (!address) {
+            sayNoAddress();
+            cycle_.whenSettled(showInCommandBox());
+            return;
+        }
 
-    const auto address = currentAddress();
-    if (!address) {
-        sayNoAddress();
-        cycle_.whenSettled(showInCommandBox());
-        return;
-    }
+        // Every refusal leaves nothing pending. The checks run in this order and
+        // only the first failing one is reported.
+        const auto refuse = [this](const QString &text) {
+            dialogs_.message(text);
+            cycle_.dropRequest();
+        };
 
-    // Every refusal leaves nothing pending. The checks run in this order and
-    // only the first failing one is reported.
-    const auto refuse = [this](const QString &text) {
-        dialogs_.message(text);
-        cycle_.dropRequest();
-    };
+        const auto serial = proto::parseInteger(ui->SerNumMetki->text());
+        const auto mode = proto::parseInteger(ui->ModeMetki->text());
+        const auto delay = proto::parseInteger(ui->IntervalMetki->text());
+        const auto power = proto::parseInteger(ui->PowerMetki->text());
+        // Serial numbers are unsigned 32-bit: tags with the top bit set exist.
+        const bool serialFits = serial && *serial <= std::numeric_limits<quint32>::max()
+                                && *serial >= std::numeric_limits<qint32>::min();
+        // A delay too large for two bytes gets its own message further on, however
+        // many digits it has; here only a text that is no number fails.
+        const bool delayTooLarge = delay ? *delay > 65535 : isLargeWholeNumber(ui->IntervalMetki->text());
+        if (!serialFits || !fitsInt32(mode) || (!delay && !delayTooLarge) || !fitsInt32(power))
+            return refuse(msg::range2000000());
+        if (*mode > 255 || *serial < 0)
+            return refuse(msg::range2000000());
 
-    const auto serial = proto::parseInteger(ui->SerNumMetki->text());
-    const auto mode = proto::parseInteger(ui->ModeMetki->text());
-    const auto delay = proto::parseInteger(ui->IntervalMetki->text());
-    const auto power = proto::parseInteger(ui->PowerMetki->text());
-    // Serial numbers are unsigned 32-bit: tags with the top bit set exist.
-    const bool serialFits = serial && *serial <= std::numeric_limits<quint32>::max()
-                            && *serial >= std::numeric_limits<qint32>::min();
-    // A delay too large for two bytes gets its own message further on, however
-    // many digits it has; here only a text that is no number fails.
-    const bool delayTooLarge = delay ? *delay > 65535 : isLargeWholeNumber(ui->IntervalMetki->text());
-    if (!serialFits || !fitsInt32(mode) || (!delay && !delayTooLarge) || !fitsInt32(power))
-        return refuse(msg::range2000000());
-    if (*mode > 255 || *serial < 0)
-        return refuse(msg::range2000000());
+        const proto::HexBytes id = proto::HexStr2Dig(ui->ID_Metki->text());
+        if (id.error != proto::HexError::None)
+            return refuse(msg::forHexError(id.error));
 
-    const proto::HexBytes id = proto::HexStr2Dig(ui->ID_Metki->text());
-    if (id.error != proto::HexError::None)
-        return refuse(msg::forHexError(id.error));
+        // The delay travels in two bytes: a larger value would reach the tag as
+        // another number than the one typed.
+        if (delayTooLarge)
+            return refuse(QStringLiteral("Введите число в диапазоне 0....65535"));
+        if (*delay < 0)
+            return refuse(msg::range2000000());
+        if (*mode < 0 || *power < 0 || *power > 255)
+            return refuse(msg::range2000000());
+        if (*power == 0)
+            return refuse(QStringLiteral("Значение мощности не может быть нулевым"));
 
-    // The delay travels in two bytes: a larger value would reach the tag as
-    // another number than the one typed.
-    if (delayTooLarge)
-        return refuse(QStringLiteral("Введите число в диапазоне 0....65535"));
-    if (*delay < 0)
-        return refuse(msg::range2000000());
-    if (*mode < 0 || *power < 0 || *power > 255)
-        return refuse(msg::range2000000());
-    if (*power == 0)
-        return refuse(QStringLiteral("Значение мощности не может быть нулевым"));
+        const auto period = proto::parseInteger(ui->sleep_time->text());
+        if (!period || *period < -32768 || *period > 32767)
+            return refuse(msg::range2000000());
+        if (*period == 0)
+            return refuse(QStringLiteral("Значение периода не может быть нулевым"));
+        if (*period < 0)
+            return refuse(msg::range2000000());
 
-    const auto period = proto::parseInteger(ui->sleep_time->text());
-    if (!period || *period < -32768 || *period > 32767)
-        return refuse(msg::range2000000());
-    if (*period == 0)
-        return refuse(QStringLiteral("Значение периода не может быть нулевым"));
-    if (*period < 0)
-        return refuse(msg::range2000000());
-
-    QByteArray data(1, char(TagParamsLength));
-    data += proto::Long_to_string(quint32(*serial));
-    data += id.bytes;
-    data += proto::bigEndian16(quint16(*delay));
-    data.append(char(*mode));
-    data.append(char(*power));
-    data += proto::bigEndian16(quint16(*period));
-    cycle_.queueRequest(proto::buildRequest(*address, proto::code(proto::Command::TagParams), data),
-                        showInCommandBox());
+        QByteArray data(1, char(TagParamsLength));
+        data += proto::Long_to_string(quint32(*serial));
+        data += id.bytes;
+        data += proto::bigEndian16(quint16(*delay));
+        data.append(char(*mode));
+        data.append(char(*power));
+        data += proto::bigEndian16(quint16(*period));
+        cycle_.queueRequest(proto::buildRequest(*address, proto::code(proto::Command::TagParams), data),
+                            showInCommandBox());
+    });
 }

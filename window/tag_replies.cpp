@@ -18,7 +18,7 @@ void frmSerial::showTagPoll(const reply::TagPoll &poll)
     if (poll.takeId)
         showDeviceValue(ui->ID_Metki, t->id);
     ui->UrPr->setText(QString::number(t->level));
-    tagHeard_ = true;
+    tagHeardBy_ = servedAddress_;
 }
 
 void frmSerial::showTagData(const proto::TagData &tag)
@@ -37,7 +37,7 @@ void frmSerial::showTagData(const proto::TagData &tag)
     ui->outVer->setText(t->version);
     showDeviceValue(ui->sleep_time, QString::number(t->sleep));
     ui->UrPr->setText(QString::number(t->level));
-    tagHeard_ = true;
+    tagHeardBy_ = servedAddress_;
 }
 
 void frmSerial::showSlaveData(const proto::SlaveData &slave)

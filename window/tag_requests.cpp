@@ -22,14 +22,17 @@ void frmSerial::Find_metki_Click()
 
 void frmSerial::ReadParamMetki_Click()
 {
-    // The tag to read is the one last heard: none since another reader was picked.
-    if (!tagHeardOrSay())
-        return;
-    const proto::HexNumber tag = proto::hexToNumber(ui->outID->text());
-    if (tag.error != proto::HexError::None) {
-        dialogs_.message(msg::forHexError(tag.error));
-        return;
-    }
-    cycle_.awaitTagRead(form_zaprosa(proto::Long_to_string(tag.value), proto::code(proto::Command::TagData)),
-                        printToWin());
+    // The tag to read is the one last heard through the reader picked. A
+    // click while a tick waits is judged once that tick has shown its reply.
+    inOrder([this] {
+        if (!tagHeardOrSay())
+            return;
+        const proto::HexNumber tag = proto::hexToNumber(ui->outID->text());
+        if (tag.error != proto::HexError::None) {
+            dialogs_.message(msg::forHexError(tag.error));
+            return;
+        }
+        cycle_.awaitTagRead(form_zaprosa(proto::Long_to_string(tag.value), proto::code(proto::Command::TagData)),
+                            printToWin());
+    });
 }

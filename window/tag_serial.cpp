@@ -10,9 +10,7 @@
 
 void frmSerial::InstSN_Click()
 {
-    // The tag is the one last heard: none since another reader was picked.
-    if (!tagHeardOrSay())
-        return;
+    // Whatever was pending goes, whatever happens next.
     cycle_.dropRequest();
     const auto address = currentAddress();
     const QString answer = dialogs_.inputBox(QStringLiteral("Введите серийный номер метки"),
@@ -26,6 +24,10 @@ void frmSerial::InstSN_Click()
         cycle_.whenSettled(outWin());
         return;
     }
+    // The tag is the one last heard through the reader picked, as shown when
+    // the technician answered.
+    if (!tagHeardOrSay())
+        return;
     const proto::HexBytes id = proto::HexStr2Dig(ui->outID->text());
     if (id.error != proto::HexError::None) {
         dialogs_.message(msg::forHexError(id.error));

@@ -39,7 +39,7 @@ inline void tickOnLine(frmSerial &w, const std::atomic<int> &handled, int settle
     w.TMRComm_Timer();
     QElapsedTimer t;
     t.start();
-    while ((w.runner().busy() || handled == before) && t.elapsed() < 2000)
+    while ((WindowSeam::runner(w).busy() || handled == before) && t.elapsed() < 2000)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 2);
     runEventsFor(settleMs); // the reply's bytes on their way to the port
 }

@@ -2,7 +2,7 @@
 // A main window on a fake port with scripted dialogs, started as the program
 // starts it.
 #include "window/frmSerial.h"
-#include "exchange/cyclerunner.h"
+#include "window/windowseam.h"
 #include "fakeport.h"
 #include "protocol/crc8.h"
 #include "protocol/frame.h"
@@ -62,7 +62,7 @@ protected:
     {
         CycleVars v = w->vars();
         change(v);
-        w->cycle().restore(v);
+        WindowSeam::restore(*w, v);
     }
     void showPage(Page page) { showPage(int(page)); }
 };
@@ -115,7 +115,7 @@ protected:
         if (!reply.isEmpty())
             port.replies.push_back(reply);
         w->TMRComm_Timer();
-        w->runner().endReadNow();
+        WindowSeam::runner(*w).endReadNow();
     }
 
 

@@ -5,6 +5,8 @@
 // control that a technician operates or reads is named after what it is.
 // Combo boxes and value labels get interfaces of their own, as Qt's read the
 // value alone.
+#include <QStringList>
+
 class QWidget;
 
 // Names the controls of the main window: an option button, a check box, a
@@ -16,3 +18,7 @@ class QWidget;
 // contact "Контакт" of the slave sensor) are made read-only: they show what
 // the device reports.
 void nameControls(QWidget *window);
+
+// The controls named above by their object names that `window` lacks: a
+// control renamed or removed in the form would silently go unnamed.
+QStringList missingNamedControls(const QWidget *window);

@@ -1,4 +1,4 @@
-#include "widgets/accessibility.h"
+#include "window/accessibility.h"
 
 #include <QAbstractButton>
 #include <QAccessible>
@@ -193,6 +193,28 @@ bool isOperated(const QWidget *w)
 }
 
 } // namespace
+
+QStringList missingNamedControls(const QWidget *window)
+{
+    QStringList missing;
+    const auto need = [&](const char *name) {
+        if (!window->findChild<QWidget *>(QString::fromUtf8(name)))
+            missing << QString::fromUtf8(name);
+    };
+    for (const auto &c : kCaptions) {
+        need(c.control);
+        need(c.caption);
+    }
+    for (const auto &n : kNames)
+        need(n.control);
+    for (const auto &v : kValues) {
+        need(v.value);
+        need(v.caption);
+    }
+    for (const char *name : kIndicators)
+        need(name);
+    return missing;
+}
 
 void nameControls(QWidget *window)
 {
