@@ -6,6 +6,8 @@
 #include <QEventLoop>
 #include <QTimer>
 
+#include <algorithm>
+
 LineClient::LineClient(PortLayer &port) : port_(port) {}
 
 void LineClient::waitUntil(qint64 atMs)
@@ -39,7 +41,13 @@ LineClient::Result LineClient::exchange(const QByteArray &request)
     bool lost = false;
     const auto reconsider = [&] {
         const PortLayer::Waiting waiting = port_.waiting();
-        const qint64 end = readEndsAt(start, waiting.bytes, waiting.newestAtMs);
+        qint64 end = readEndsAt(start, waiting.bytes, waiting.newestAtMs);
+        if (timeoutMs_ > 0 && waiting.bytes < PortLayer::MaxTransfer) {
+            // The same rule with a total time of the user's choosing.
+            const qint64 latest = start + timeoutMs_;
+            end = waiting.bytes <= 0 ? latest
+                                     : std::min(waiting.newestAtMs + PortLayer::ReadIntervalMs, latest);
+        }
         const qint64 now = steadyMs();
         if (end <= now) {
             over = true;
@@ -58,6 +66,6 @@ LineClient::Result LineClient::exchange(const QByteArray &request)
     if (!over)
         loop.exec();
     if (lost)
-        return {};
-    return {true, port_.ReadPort()};
+        return {true, true, {}};
+    return {true, false, port_.ReadPort()};
 }

@@ -13,8 +13,17 @@ class LineClient
 public:
     explicit LineClient(PortLayer &port);
 
+    // How often a request that got no valid reply is sent again (the
+    // readers' checks decide what is valid), and how long a reply is waited
+    // for at most (0: the line's own 256 ms). The pace between requests and
+    // the 20 ms end after the last byte stay as they are.
+    void setRetries(int retries) { retries_ = retries; }
+    int retries() const { return retries_; }
+    void setTimeoutMs(int ms) { timeoutMs_ = ms; }
+
     struct Result {
-        bool written = false; // false: the write failed or the adapter went away
+        bool written = false; // false: the write failed or the adapter was already gone
+        bool lost = false;    // the adapter went away while the reply was awaited
         QByteArray reply;     // empty: no one answered
     };
     Result exchange(const QByteArray &request);
@@ -24,4 +33,6 @@ private:
 
     PortLayer &port_;
     qint64 lastRequestAtMs_ = -1;
+    int retries_ = 0;
+    int timeoutMs_ = 0;
 };
