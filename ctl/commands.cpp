@@ -186,7 +186,11 @@ private:
                 printJson(out_, QJsonDocument(QJsonObject{{"address", address}, {"error", f.message}}),
                           QJsonDocument::Compact);
             out_.flush();
-            console_.err << QStringLiteral("rfidctl: считыватель %1: ").arg(address) << f.message << '\n';
+            // The reader's own faults name it already.
+            const QString reader = QStringLiteral("считыватель %1").arg(address);
+            console_.err << QStringLiteral("rfidctl: ")
+                         << (f.message.startsWith(reader) ? f.message : reader + QStringLiteral(": ") + f.message)
+                         << '\n';
             console_.err.flush();
         }
         return worst;
