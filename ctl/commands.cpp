@@ -647,9 +647,13 @@ private:
         return QLatin1Char('"') + QString(text).replace(QLatin1Char('"'), QStringLiteral("\"\"")) + QLatin1Char('"');
     }
 
-    // A poll that got no valid answer: a record of its own for scripts.
-    void printWatchMiss(quint8 address, const QString &message)
+    // A poll that got no valid answer: a record of its own for scripts,
+    // its reason without the reader's name (the record has the address).
+    void printWatchMiss(quint8 address, QString message)
     {
+        const QString reader = QStringLiteral("считыватель %1: ").arg(address);
+        if (message.startsWith(reader))
+            message.remove(0, reader.size());
         const QString now = timeText(QDateTime::currentDateTime());
         if (inv_.json)
             printJson(out_, QJsonDocument(QJsonObject{{"time", now}, {"address", address}, {"error", message}}),
