@@ -23,7 +23,7 @@ void LineClient::waitUntil(qint64 atMs)
 LineClient::Result LineClient::exchange(const QByteArray &request)
 {
     if (lastRequestAtMs_ >= 0)
-        waitUntil(lastRequestAtMs_ + PortLayer::RequestPeriodMs);
+        waitUntil(lastRequestAtMs_ + periodMs_);
     // Whatever came unasked since the last reply answers no request of ours.
     while (port_.waiting().bytes > 0)
         port_.ReadPort();

@@ -4,9 +4,10 @@
 // 20 ms after its last byte, at 255 bytes, or 256 ms after the request went
 // out), then lets the next request go no sooner than 500 ms after this one.
 // It waits by running Qt's event loop, so the port keeps collecting bytes.
+#include "serial/portlayer.h"
+
 #include <QByteArray>
 
-class PortLayer;
 
 class LineClient
 {
@@ -20,6 +21,9 @@ public:
     void setRetries(int retries) { retries_ = retries; }
     int retries() const { return retries_; }
     void setTimeoutMs(int ms) { timeoutMs_ = ms; }
+    // The least time between two requests: the line's 500 ms, shorter
+    // only where no line is (the fuzzer).
+    void setRequestPeriodMs(int ms) { periodMs_ = ms; }
 
     struct Result {
         bool written = false; // false: the write failed or the adapter was already gone
@@ -35,4 +39,5 @@ private:
     qint64 lastRequestAtMs_ = -1;
     int retries_ = 0;
     int timeoutMs_ = 0;
+    int periodMs_ = PortLayer::RequestPeriodMs;
 };
