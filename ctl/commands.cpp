@@ -164,6 +164,8 @@ private:
     // any other fault does.
     int forEachReader(const QVector<quint8> &readers, const std::function<void(quint8)> &one)
     {
+        if (readers.isEmpty())
+            throw Failure{exitcode::Usage, QStringLiteral("не указан адрес считывателя")};
         if (!several()) {
             one(readers.first());
             return exitcode::Done;
@@ -370,9 +372,11 @@ private:
             p.settings = reader(address).settings();
             if (!inv_.file.isEmpty()) {
                 const QString path = outputPath(address);
+                const bool existed = QFileInfo::exists(path);
                 if (const QString why = saveWhole(path, profileJson(p)); !why.isEmpty())
                     throw Failure{exitcode::Usage,
-                                  QStringLiteral("%1 не записан: %2; прежний файл оставлен как был").arg(path, why)};
+                                  QStringLiteral("%1 не записан: %2").arg(path, why)
+                                      + (existed ? QStringLiteral("; прежний файл оставлен как был") : QString())};
             }
             if (several() && !inv_.json) {
                 out_ << QStringLiteral("Считыватель %1: ").arg(address)

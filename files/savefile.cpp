@@ -47,6 +47,9 @@ QString writeFailureReason(const QString &path, int error, qint64 size)
         return QStringLiteral("на этом месте папка, а не файл");
     case ENOENT:
     case ENOTDIR:
+        // The folder may be there and still take no files (/proc).
+        if (QFileInfo(QFileInfo(path).absolutePath()).isDir())
+            return QStringLiteral("в папке ") + folder + QStringLiteral(" нельзя создать файл");
         return QStringLiteral("папки ") + folder + QStringLiteral(" нет");
     case ENAMETOOLONG:
         return QStringLiteral("слишком длинное имя файла");
