@@ -79,7 +79,7 @@ const std::vector<CommandRow> &commandTable()
          "записать в метку, которую слышит считыватель, ID и параметры, прочитать обратно и сравнить", 1,
          {"id", "delay", "mode", "power", "period", "from", "yes", "json"}},
         {"tag program",
-         "АДРЕС --first-id HEX [--count N] [--journal ФАЙЛ] (--from ФАЙЛ | --delay N --mode N --power N --period N) "
+         "АДРЕС --first-id HEX [--count N] [--journal ФАЙЛ] [--from ФАЙЛ | --delay N --mode N --power N --period N] "
          "[--yes] [--json]",
          "партия меток: каждой новой метке у считывателя - следующий ID и параметры, со сверкой", 1,
          {"first-id", "count", "journal", "delay", "mode", "power", "period", "from", "yes", "json"}},
@@ -124,8 +124,7 @@ QCommandLineOption makeOption(const OptionRow &o)
 
 QString portPart(const CommandRow &c)
 {
-    return qstrcmp(c.name, "ports") == 0 ? QStringLiteral("[--port ПОРТ] ")
-                                                           : QStringLiteral("[--demo | --port ПОРТ] ");
+    return qstrcmp(c.name, "ports") == 0 ? QStringLiteral("[--port ПОРТ] ") : QStringLiteral("[--demo | --port ПОРТ] ");
 }
 
 QString usageLine(const CommandRow *c)
