@@ -41,5 +41,20 @@ std::optional<int> answerWithoutDisplay(int argc, char **argv)
             return 0;
         }
     }
+    // An unknown long option is refused here too: without a display the
+    // start would end in Qt's abort before the option parser could say so.
+    // Qt's own options (-platform, -style, ...) take one dash.
+    for (int i = 1; i < argc; ++i) {
+        const char *a = argv[i];
+        if (std::strcmp(a, "--") == 0)
+            break;
+        if (std::strncmp(a, "--", 2) == 0 && std::strcmp(a, "--demo") != 0) {
+            const QByteArray text = (QStringLiteral("rfid-service: неизвестный параметр: ") + QString::fromLocal8Bit(a)
+                                     + QStringLiteral("\nСправка: rfid-service --help\n"))
+                                        .toUtf8();
+            std::fwrite(text.constData(), 1, std::size_t(text.size()), stderr);
+            return 1;
+        }
+    }
     return std::nullopt;
 }

@@ -3,6 +3,7 @@
 #include "ctl/failure.h"
 #include "protocol/frame.h"
 #include "serial/netaddress.h"
+#include "serial/portnames.h"
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>
@@ -28,15 +29,28 @@ const std::vector<OptionRow> &optionTable()
         {{"latency"}, "МС", "задержка сети до шлюза в мс (без него: измеряется)"},
         {{"h", "help"}, nullptr, "эта справка"},
         {{"v", "version"}, nullptr, "имя и версия программы"},
+        {{"retries"}, "N", "повторить запрос без верного ответа до N раз (0..10, по умолчанию 2)"},
+        {{"timeout"}, "МС", "ждать ответа до МС миллисекунд (50..10000; без него: 256 мс)"},
         {{"json"}, nullptr, "вывод в JSON (форматы: man rfidctl)"},
         {{"o", "output"}, "ФАЙЛ", "записать профиль в ФАЙЛ"},
         {{"y", "yes"}, nullptr, "не спрашивать подтверждения (нужно, когда ввод не с терминала)"},
         {{"with-address"}, nullptr, "записать и сетевой адрес из профиля (0..200)"},
-        {{"count"}, "N", "закончить после N запросов (без него: до Ctrl+C)"},
+        {{"count"}, "N", "закончить после N запросов (watch) или N меток (tag program); без него: до Ctrl+C"},
+        {{"dry-run"}, nullptr, "ничего не записывать, только показать отличия (как diff)"},
+        {{"all"}, nullptr, "все считыватели, которые найдёт поиск, вместо АДРЕС"},
+        {{"csv"}, nullptr, "вывод в CSV (для электронных таблиц)"},
+        {{"id"}, "HEX", "новый ID метки, до 8 шестнадцатеричных цифр"},
+        {{"first-id"}, "HEX", "ID первой метки партии; следующие - по порядку"},
+        {{"delay"}, "N", "задержка метки, 0..65535"},
+        {{"mode"}, "N", "режим метки, 0..255"},
+        {{"power"}, "N", "мощность метки, 1..255"},
+        {{"period"}, "N", "период метки, 1..32767"},
+        {{"from"}, "ФАЙЛ", "параметры метки из ФАЙЛ (как выводит tag --json)"},
+        {{"journal"}, "ФАЙЛ", "журнал партии (JSON Lines): дописывается по метке, с ним партия продолжается"},
     };
     return rows;
 }
-constexpr int kGlobalOptions = 5;
+constexpr int kGlobalOptions = 7;
 
 struct CommandRow {
     const char *name;
@@ -51,27 +65,45 @@ const std::vector<CommandRow> &commandTable()
     static const std::vector<CommandRow> rows{
         {"ports", "[--json]", "COM-имена и их устройства", 0, {"json"}},
         {"search", "[--json]", "считыватели на линии: адрес, сер. номер, версия ПО", 0, {"json"}},
-        {"info", "АДРЕС [--json]", "идентификация и один длинный ответ 0xF0, расшифрованный", 1, {"json"}},
-        {"settings", "АДРЕС [--json] [-o ФАЙЛ]",
+        {"info", "АДРЕС[,АДРЕС...] | --all [--json]", "идентификация и один длинный ответ 0xF0, расшифрованный",
+         1, {"json", "all"}},
+        {"settings", "АДРЕС[,АДРЕС...] | --all [--json] [-o ФАЙЛ | -o ПАПКА/]",
          "режим, сеть/канал/мощность, задержка обнуления ID, десять привязанных ID: профиль", 1,
-         {"json", "output"}},
-        {"apply", "АДРЕС ФАЙЛ [--yes] [--with-address]",
-         "записать профиль в считыватель, прочитать обратно и сравнить", 2, {"yes", "with-address"}},
-        {"watch", "АДРЕС [--count N] [--json]",
+         {"json", "output", "all"}},
+        {"apply", "АДРЕС[,АДРЕС...] | --all ФАЙЛ [--yes] [--with-address] [--dry-run] [--json]",
+         "записать профиль в считыватель, прочитать обратно и сравнить", 2,
+         {"yes", "with-address", "dry-run", "json", "all"}},
+        {"diff", "АДРЕС[,АДРЕС...] | --all ФАЙЛ [--json]",
+         "профиль и считыватель поле за полем; ничего не записывается", 2, {"json", "all"}},
+        {"watch", "АДРЕС [--count N] [--json | --csv]",
          "строка на каждый ответ: уровень, текущее значение, темп-ра, ID метки, режим", 1,
-         {"count", "json"}},
+         {"count", "json", "csv"}},
         {"tag", "АДРЕС [--json]", "метка, которую слышит считыватель, и её параметры", 1, {"json"}},
+        {"tag write", "АДРЕС --id HEX [--delay N --mode N --power N --period N | --from ФАЙЛ] [--yes] [--json]",
+         "записать в метку, которую слышит считыватель, ID и параметры, прочитать обратно и сравнить", 1,
+         {"id", "delay", "mode", "power", "period", "from", "yes", "json"}},
+        {"tag program",
+         "АДРЕС --first-id HEX [--count N] [--journal ФАЙЛ] [--from ФАЙЛ | --delay N --mode N --power N --period N] "
+         "[--yes] [--json]",
+         "партия меток: каждой новой метке у считывателя - следующий ID и параметры, со сверкой", 1,
+         {"first-id", "count", "journal", "delay", "mode", "power", "period", "from", "yes", "json"}},
     };
     return rows;
 }
 
-const CommandRow *findCommand(const QString &name)
+// The row of the command words at the start of `words` ("tag write" takes
+// two), and how many words it took.
+const CommandRow *findCommand(const QStringList &words, int *taken)
 {
+    const CommandRow *found = nullptr;
     for (const CommandRow &c : commandTable()) {
-        if (name == QLatin1String(c.name))
-            return &c;
+        const QStringList name = QString::fromUtf8(c.name).split(QLatin1Char(' '));
+        if (words.mid(0, int(name.size())) == name && (!found || name.size() > *taken)) {
+            found = &c;
+            *taken = int(name.size());
+        }
     }
-    return nullptr;
+    return found;
 }
 
 QString dashed(const QString &name)
@@ -96,8 +128,7 @@ QCommandLineOption makeOption(const OptionRow &o)
 
 QString portPart(const CommandRow &c)
 {
-    return QLatin1String(c.name) == QLatin1String("ports") ? QStringLiteral("[--port ПОРТ] ")
-                                                           : QStringLiteral("[--demo | --port ПОРТ] ");
+    return qstrcmp(c.name, "ports") == 0 ? QStringLiteral("[--port ПОРТ] ") : QStringLiteral("[--demo | --port ПОРТ] ");
 }
 
 QString usageLine(const CommandRow *c)
@@ -126,13 +157,14 @@ QString generalHelp()
                    + QStringLiteral("Линия считывателей RFID (RS-485) из терминала: те же кадры, тот же\n"
                                     "порядок обмена и те же порты, что у rfid-service.\n\nКоманды:\n");
     for (const CommandRow &c : commandTable())
-        text += QStringLiteral("  %1  %2\n").arg(QString::fromUtf8(c.name), -9).arg(QString::fromUtf8(c.summary));
+        text += QStringLiteral("  %1  %2\n").arg(QString::fromUtf8(c.name), -11).arg(QString::fromUtf8(c.summary));
     text += QStringLiteral("\nПараметры:\n");
     for (int i = 0; i < kGlobalOptions; ++i)
         text += optionLine(optionTable()[std::size_t(i)]);
     text += QStringLiteral(
         "\nКоды выхода: 0 готово; 1 устройство не ответило или ответило неверно;\n"
-        "2 неверный вызов или профиль; 3 порт не открывается.\n"
+        "2 неверный вызов, профиль или файл; 3 порт не открывается; 4 порт потерян\n"
+        "во время работы. У нескольких считывателей код - худший из их кодов.\n"
         "Справка по команде: rfidctl КОМАНДА --help. Подробнее: man rfidctl.\n");
     return text;
 }
@@ -166,6 +198,19 @@ ParsedLine printOut(const QString &text)
 
 } // namespace
 
+QString comNumberFault(const QString &port)
+{
+    // "COM" and a plain number: one of the operator's port names, which
+    // run from COM1 to COM30. Any other name is a device path.
+    if (!port.startsWith(QLatin1String("COM"), Qt::CaseInsensitive) || port.size() == 3 || !port.at(3).isDigit())
+        return QString();
+    bool ok = false;
+    const int n = port.mid(3).toInt(&ok);
+    if (ok && n >= PortNames::FirstPort && n <= PortNames::LastPort)
+        return QString();
+    return QStringLiteral("%1 - не порт COM%2..COM%3").arg(port).arg(PortNames::FirstPort).arg(PortNames::LastPort);
+}
+
 QString programVersionLine()
 {
     return QStringLiteral("rfidctl " RFIDCTL_VERSION "\n");
@@ -182,7 +227,8 @@ ParsedLine parseCommandLine(const QStringList &arguments)
     if (known && first.isSet(QStringLiteral("version")))
         return printOut(programVersionLine());
     const QStringList words = first.positionalArguments();
-    const CommandRow *command = words.isEmpty() ? nullptr : findCommand(words.first());
+    int commandWords = 0;
+    const CommandRow *command = findCommand(words, &commandWords);
     if (!command) {
         if (!known)
             return usageError(parseFault(first), nullptr);
@@ -210,10 +256,13 @@ ParsedLine parseCommandLine(const QStringList &arguments)
         const QString option = QString::fromLatin1(name);
         return command->options.contains(option) && parser.isSet(option);
     };
-    const QStringList args = parser.positionalArguments().mid(1);
-    if (args.size() != command->positionals)
-        return usageError(args.size() < command->positionals ? QStringLiteral("не хватает аргументов")
-                                                          : QStringLiteral("лишний аргумент: ") + args.last(),
+    const QStringList args = parser.positionalArguments().mid(commandWords);
+    // --all stands where the addresses would.
+    const bool all = has("all");
+    const int positionals = command->positionals - (all ? 1 : 0);
+    if (args.size() != positionals)
+        return usageError(args.size() < positionals ? QStringLiteral("не хватает аргументов")
+                                                    : QStringLiteral("лишний аргумент: ") + args.last(),
                           command);
 
     Invocation inv;
@@ -233,16 +282,43 @@ ParsedLine parseCommandLine(const QStringList &arguments)
             return usageError(QStringLiteral("--latency имеет смысл только для линии tcp:// или rfc2217://"),
                               command);
     }
-    if (command->positionals >= 1) {
-        const std::optional<quint8> address = proto::addressFromText(args.at(0));
-        if (!address)
-            return usageError(QStringLiteral("адрес должен быть числом от 0 до 255: ") + args.at(0), command);
-        inv.address = *address;
+    if (const QString fault = comNumberFault(inv.port); !fault.isEmpty())
+        return usageError(fault, command);
+    inv.all = all;
+    if (command->positionals >= 1 && !all) {
+        // Several readers only where the command takes --all.
+        const QStringList items = command->options.contains(QStringLiteral("all"))
+                                      ? args.at(0).split(QLatin1Char(','))
+                                      : QStringList{args.at(0)};
+        for (const QString &item : items) {
+            const std::optional<quint8> address = proto::addressFromText(item);
+            if (!address)
+                return usageError(QStringLiteral("адрес должен быть числом от 0 до 255: ") + item, command);
+            if (inv.addresses.contains(*address))
+                return usageError(QStringLiteral("адрес %1 указан дважды").arg(*address), command);
+            inv.addresses.append(*address);
+        }
+        inv.address = inv.addresses.first();
     }
     if (command->positionals == 2)
-        inv.file = args.at(1);
+        inv.file = args.at(positionals - 1);
     else if (has("output"))
         inv.file = parser.value(QStringLiteral("output"));
+    const auto number = [&](const char *name, int low, int high, int *to) {
+        const QString option = QString::fromLatin1(name);
+        if (!parser.isSet(option))
+            return true;
+        bool ok = false;
+        const int value = parser.value(option).toInt(&ok);
+        if (!ok || value < low || value > high)
+            return false;
+        *to = value;
+        return true;
+    };
+    if (!number("retries", 0, 10, &inv.retries))
+        return usageError(QStringLiteral("--retries: нужно целое число от 0 до 10"), command);
+    if (!number("timeout", 50, 10000, &inv.timeoutMs))
+        return usageError(QStringLiteral("--timeout: нужно целое число миллисекунд от 50 до 10000"), command);
     if (has("count")) {
         bool ok = false;
         inv.count = parser.value(QStringLiteral("count")).toInt(&ok);
@@ -250,7 +326,40 @@ ParsedLine parseCommandLine(const QStringList &arguments)
             return usageError(QStringLiteral("--count: нужно целое число больше 0"), command);
     }
     inv.json = has("json");
+    inv.csv = has("csv");
+    if (inv.json && inv.csv)
+        return usageError(QStringLiteral("--json и --csv вместе не указываются"), command);
+    const auto tagValue = [&](const char *name, std::optional<qint64> *to) {
+        if (!has(name))
+            return true;
+        bool ok = false;
+        *to = parser.value(QString::fromLatin1(name)).toLongLong(&ok);
+        return ok;
+    };
+    for (const auto &[name, to] : {std::pair{"delay", &inv.delay}, std::pair{"mode", &inv.mode},
+                                   std::pair{"power", &inv.power}, std::pair{"period", &inv.period}}) {
+        if (!tagValue(name, to))
+            return usageError(QStringLiteral("--%1: нужно целое число").arg(QLatin1String(name)), command);
+    }
+    if (has("from") && (inv.delay || inv.mode || inv.power || inv.period))
+        return usageError(QStringLiteral("--from и --delay/--mode/--power/--period вместе не указываются"), command);
+    if (has("from"))
+        inv.file = parser.value(QStringLiteral("from"));
+    if (command->options.contains(QStringLiteral("id"))) {
+        if (!has("id"))
+            return usageError(QStringLiteral("не указан новый ID метки (--id)"), command);
+        inv.tagId = parser.value(QStringLiteral("id"));
+    }
+    if (command->options.contains(QStringLiteral("first-id"))) {
+        if (!has("first-id"))
+            return usageError(QStringLiteral("не указан ID первой метки (--first-id)"), command);
+        inv.firstId = parser.value(QStringLiteral("first-id"));
+        inv.journal = parser.value(QStringLiteral("journal"));
+    }
     inv.yes = has("yes");
     inv.withAddress = has("with-address");
+    inv.dryRun = has("dry-run");
+    if (inv.withAddress && (inv.all || inv.addresses.size() > 1))
+        return usageError(QStringLiteral("--with-address - только для одного считывателя"), command);
     return ParsedLine{inv, exitcode::Done, {}, {}};
 }

@@ -6,6 +6,8 @@
 #include <QEventLoop>
 #include <QTimer>
 
+#include <algorithm>
+
 LineClient::LineClient(PortLayer &port) : port_(port) {}
 
 void LineClient::waitUntil(qint64 atMs)
@@ -21,7 +23,7 @@ void LineClient::waitUntil(qint64 atMs)
 LineClient::Result LineClient::exchange(const QByteArray &request)
 {
     if (lastRequestAtMs_ >= 0)
-        waitUntil(lastRequestAtMs_ + PortLayer::RequestPeriodMs);
+        waitUntil(lastRequestAtMs_ + periodMs_);
     // Whatever came unasked since the last reply answers no request of ours.
     while (port_.waiting().bytes > 0)
         port_.ReadPort();
@@ -39,7 +41,14 @@ LineClient::Result LineClient::exchange(const QByteArray &request)
     bool lost = false;
     const auto reconsider = [&] {
         const PortLayer::Waiting waiting = port_.waiting();
-        const qint64 end = readEndsAt(start, waiting.bytes, waiting.newestAtMs, port_.latencyMs());
+        qint64 end = readEndsAt(start, waiting.bytes, waiting.newestAtMs, port_.latencyMs());
+        if (timeoutMs_ > 0 && waiting.bytes < PortLayer::MaxTransfer) {
+            // The same rule with a total time of the user's choosing (behind
+            // a network gateway, after the round trip as well).
+            const qint64 latest = start + port_.latencyMs() + timeoutMs_;
+            end = waiting.bytes <= 0 ? latest
+                                     : std::min(waiting.newestAtMs + PortLayer::ReadIntervalMs, latest);
+        }
         const qint64 now = steadyMs();
         if (end <= now) {
             over = true;
@@ -58,6 +67,6 @@ LineClient::Result LineClient::exchange(const QByteArray &request)
     if (!over)
         loop.exec();
     if (lost)
-        return {};
-    return {true, port_.ReadPort(), start};
+        return {true, true, {}, start};
+    return {true, false, port_.ReadPort(), start};
 }

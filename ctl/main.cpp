@@ -84,11 +84,11 @@ int main(int argc, char *argv[])
     }
 #endif
 
-    // watch runs until Ctrl+C (or SIGTERM, or SIGHUP when the terminal or
-    // the SSH session goes) and then ends as after --count: the port closed
-    // and its lock released. Other commands keep the default: they end at
-    // once.
-    if (inv.command == QLatin1String("watch")) {
+    // watch and tag program run until Ctrl+C (or SIGTERM, or SIGHUP when the
+    // terminal or the SSH session goes) and then end as after --count, the
+    // tag in progress finished: the port closed and its lock released. Other
+    // commands keep the default: they end at once.
+    if (inv.command == QLatin1String("watch") || inv.command == QLatin1String("tag program")) {
         std::signal(SIGINT, requestStop);
         std::signal(SIGTERM, requestStop);
 #ifdef SIGHUP

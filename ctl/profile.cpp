@@ -107,6 +107,44 @@ Profile profileFrom(const QJsonObject &root)
     return p;
 }
 
+// Qt says what is wrong with a JSON text in English; the user reads Russian.
+QString jsonFault(QJsonParseError::ParseError error)
+{
+    switch (error) {
+    case QJsonParseError::UnterminatedObject:
+        return QStringLiteral("объект не закрыт (нет \"}\")");
+    case QJsonParseError::MissingNameSeparator:
+        return QStringLiteral("после имени поля нет \":\"");
+    case QJsonParseError::UnterminatedArray:
+        return QStringLiteral("список не закрыт (нет \"]\")");
+    case QJsonParseError::MissingValueSeparator:
+        return QStringLiteral("между значениями нет \",\"");
+    case QJsonParseError::IllegalValue:
+        return QStringLiteral("недопустимое значение");
+    case QJsonParseError::TerminationByNumber:
+        return QStringLiteral("текст оборвался на числе");
+    case QJsonParseError::IllegalNumber:
+        return QStringLiteral("недопустимое число");
+    case QJsonParseError::IllegalEscapeSequence:
+        return QStringLiteral("недопустимая последовательность после \"\\\"");
+    case QJsonParseError::IllegalUTF8String:
+        return QStringLiteral("строка не в UTF-8");
+    case QJsonParseError::UnterminatedString:
+        return QStringLiteral("строка не закрыта кавычкой");
+    case QJsonParseError::MissingObject:
+        return QStringLiteral("нет объекта");
+    case QJsonParseError::DeepNesting:
+        return QStringLiteral("слишком глубокая вложенность");
+    case QJsonParseError::DocumentTooLarge:
+        return QStringLiteral("документ слишком велик");
+    case QJsonParseError::GarbageAtEnd:
+        return QStringLiteral("лишний текст после конца документа");
+    case QJsonParseError::NoError:
+        break;
+    }
+    return QStringLiteral("ошибка разбора");
+}
+
 } // namespace
 
 QString idHex(quint32 id)
@@ -138,7 +176,7 @@ ProfileParse parseProfile(const QByteArray &json)
     QJsonParseError error;
     const QJsonDocument doc = QJsonDocument::fromJson(json, &error);
     if (error.error != QJsonParseError::NoError)
-        return {std::nullopt, QStringLiteral("не JSON: %1 (позиция %2)").arg(error.errorString()).arg(error.offset)};
+        return {std::nullopt, QStringLiteral("не JSON: %1 (позиция %2)").arg(jsonFault(error.error)).arg(error.offset)};
     if (!doc.isObject())
         return {std::nullopt, QStringLiteral("не JSON-объект")};
     try {

@@ -50,19 +50,33 @@ bool isReplyFrom(const QByteArray &r, quint8 address, Command request)
 
 } // namespace
 
+[[noreturn]] static void failLostPort()
+{
+    throw Failure{exitcode::PortLost, QStringLiteral("Ошибка записи в порт: порт потерян (адаптер отключён?)")};
+}
+
 QVector<quint8> searchLine(LineClient &line)
 {
-    const LineClient::Result result = line.exchange(proto::networkPollFrame());
-    if (!result.written)
-        throw Failure{exitcode::Device, QStringLiteral("Ошибка записи в порт")};
-    // A search answer is one byte per reader; a longer reception is noise
-    // or readers talking over each other, and a whole reply frame is a late
-    // answer to someone else's request.
-    const std::optional<QVector<quint8>> addresses = proto::decodeNetworkPoll(result.reply);
-    if (!addresses)
-        throw Failure{exitcode::Device, QStringLiteral("на поиск пришёл не список адресов: ")
-                                            + proto::hexDump(result.reply, QLatin1Char(' ')).trimmed()};
-    return *addresses;
+    QByteArray noise;
+    for (int attempt = 0; attempt <= line.retries(); ++attempt) {
+        const LineClient::Result result = line.exchange(proto::networkPollFrame());
+        if (!result.written || result.lost)
+            failLostPort();
+        // A search answer is one byte per reader; a longer reception is
+        // noise or readers talking over each other, and a whole reply frame
+        // is a late answer to someone else's request.
+        const std::optional<QVector<quint8>> addresses = proto::decodeNetworkPoll(result.reply);
+        if (addresses && !addresses->isEmpty())
+            return *addresses;
+        if (!addresses)
+            noise = result.reply;
+    }
+    if (!noise.isEmpty())
+        throw Failure{exitcode::Device, QStringLiteral("на поиск пришли помехи или чужой ответ, а не адреса "
+                                                       "считывателей (%1 байт): %2")
+                                            .arg(noise.size())
+                                            .arg(proto::hexDump(noise.left(16), QLatin1Char(' ')).trimmed())};
+    return {};
 }
 
 ReaderLink::ReaderLink(LineClient &line, quint8 address) : line_(line), address_(address) {}
@@ -81,14 +95,24 @@ void ReaderLink::failWrong(Command request, const QByteArray &reply) const
 
 QByteArray ReaderLink::ask(Command request, const QByteArray &data, int minLength)
 {
-    const LineClient::Result result = line_.exchange(proto::buildRequest(address_, proto::code(request), data));
-    if (!result.written)
-        throw Failure{exitcode::Device, QStringLiteral("Ошибка записи в порт")};
-    if (result.reply.isEmpty())
-        fail(request, QStringLiteral("нет ответа"));
-    if (result.reply.size() < minLength || !isReplyFrom(result.reply, address_, request))
+    // A request without a valid reply goes again (every request of ours
+    // may be repeated: a setting written twice is the same setting); the
+    // last attempt's fault is the one reported.
+    for (int attempt = 0;; ++attempt) {
+        const LineClient::Result result = line_.exchange(proto::buildRequest(address_, proto::code(request), data));
+        lastRequestSent_ = result.written;
+        if (!result.written || result.lost)
+            failLostPort();
+        const bool valid = !result.reply.isEmpty() && result.reply.size() >= minLength
+                           && isReplyFrom(result.reply, address_, request);
+        if (valid)
+            return result.reply;
+        if (attempt < line_.retries())
+            continue;
+        if (result.reply.isEmpty())
+            fail(request, QStringLiteral("нет ответа"));
         failWrong(request, result.reply);
-    return result.reply;
+    }
 }
 
 proto::Identification ReaderLink::identify()
@@ -164,4 +188,17 @@ proto::TagPoll ReaderLink::pollTag()
 proto::TagData ReaderLink::readTag(quint32 id)
 {
     return *proto::decodeTagData(ask(Command::TagData, proto::Long_to_string(id), kTagData));
+}
+
+void ReaderLink::writeTag(quint32 serial, quint32 newId, quint16 delay, quint8 mode, quint8 power, quint16 period)
+{
+    constexpr char kDataBytes = 0x0E; // the data bytes after this one, checksum excluded
+    QByteArray data(1, kDataBytes);
+    data += proto::Long_to_string(serial);
+    data += proto::Long_to_string(newId);
+    data += proto::bigEndian16(delay);
+    data.append(char(mode));
+    data.append(char(power));
+    data += proto::bigEndian16(period);
+    ask(Command::TagParams, data, kConfirmation);
 }

@@ -24,6 +24,9 @@ class ReaderLink
 public:
     ReaderLink(LineClient &line, quint8 address);
     quint8 address() const { return address_; }
+    // Whether the last request went out on the line: after a failure, the
+    // reader may have acted on it although no confirmation came.
+    bool lastRequestSent() const { return lastRequestSent_; }
 
     proto::Identification identify();
     proto::ReaderData data();
@@ -45,6 +48,9 @@ public:
     // parameters read by its identifier.
     proto::TagPoll pollTag();
     proto::TagData readTag(quint32 id);
+    // Writes a tag's ID and parameters (0xE1), addressing it by its serial
+    // number; waits for the reader's confirmation.
+    void writeTag(quint32 serial, quint32 newId, quint16 delay, quint8 mode, quint8 power, quint16 period);
 
 private:
     // Sends the request and returns the checked reply.
@@ -54,4 +60,5 @@ private:
 
     LineClient &line_;
     quint8 address_;
+    bool lastRequestSent_ = false;
 };

@@ -5,7 +5,7 @@
 #include "linestats/linestats.h"
 #include "widgets/dialogs.h"
 #include "widgets/keyboard.h"
-#include "widgets/savefile.h"
+#include "widgets/savedialog.h"
 
 #include <QBuffer>
 #include <QDateTime>

@@ -159,3 +159,13 @@ void PortNames::clearOverrides()
 {
     overrides_.clear();
 }
+
+bool isPortDevice(const QString &path)
+{
+#ifdef Q_OS_WIN
+    Q_UNUSED(path);
+    return true; // COMn is no file; opening it tells
+#else
+    return isTerminalDevice(path);
+#endif
+}

@@ -27,3 +27,8 @@ public:
 private:
     QHash<int, QString> overrides_;
 };
+
+// Whether `path` is a terminal device that may be a port: not a regular
+// file, /dev/null, or the terminal the program runs in. Decided without
+// opening it (always true on Windows, where the open tells).
+bool isPortDevice(const QString &path);

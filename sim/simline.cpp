@@ -184,6 +184,15 @@ void SimLine::addReader(const SimReader &reader)
     readers_.append(reader);
 }
 
+void SimLine::setTags(quint8 address, const QVector<SimTag> &tags)
+{
+    QMutexLocker lock(&mutex_);
+    for (SimReader &r : readers_) {
+        if (r.address == address)
+            r.tags = tags;
+    }
+}
+
 std::optional<SimReader> SimLine::reader(quint8 address) const
 {
     QMutexLocker lock(&mutex_);
@@ -203,6 +212,12 @@ void SimLine::setSilent(bool silent)
 {
     QMutexLocker lock(&mutex_);
     silent_ = silent;
+}
+
+void SimLine::dropReplies(int count)
+{
+    QMutexLocker lock(&mutex_);
+    dropReplies_ = count;
 }
 
 void SimLine::setCorruptChecksum(bool corrupt)
@@ -299,13 +314,20 @@ void SimLine::handleBytes()
         inbox_.remove(0, length);
 
         QByteArray reply;
+        bool lost = false;
         {
             QMutexLocker lock(&mutex_);
             if (!silent_)
                 reply = answerLocked(request);
+            // The reader did what was asked; only its answer is lost.
+            if (!reply.isEmpty() && dropReplies_ > 0) {
+                --dropReplies_;
+                lost = true;
+            }
             requests_.append(request);
         }
-        sendReply(reply, !isNetworkPoll(request));
+        if (!lost)
+            sendReply(reply, !isNetworkPoll(request));
         emit requestHandled(request, reply);
     }
 }

@@ -84,11 +84,15 @@ public:
     void unplug();
 
     void addReader(const SimReader &reader);
+    // The tags now in the field of the reader at `address` (a tag brought
+    // to it or taken away).
+    void setTags(quint8 address, const QVector<SimTag> &tags);
     std::optional<SimReader> reader(quint8 address) const;
     QVector<SimReader> readers() const;
 
     // Faults.
     void setSilent(bool silent);            // no reader answers
+    void dropReplies(int count);            // the next `count` replies are lost on the way back
     void setCorruptChecksum(bool corrupt);  // replies carry a wrong checksum
     void setSplitReplies(bool split);       // each reply comes in two parts, the second with the next reply
     void setNoise(const QByteArray &noise); // bytes put before every reply
@@ -134,6 +138,7 @@ private:
     QVector<SimReader> readers_;
     QVector<QByteArray> requests_;
     bool silent_ = false;
+    int dropReplies_ = 0;
     bool corrupt_ = false;
     bool split_ = false;
     QByteArray noise_;

@@ -7,11 +7,13 @@
 #include "protocol/commands.h"
 #include "serial/portnames.h"
 #include "sim/simline.h"
+#include "support/filesizelimit.h"
 #include "support/testnames.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -234,7 +236,10 @@ TEST_P(ApplyConfirmation, WritesOnlyWhenConfirmed)
 INSTANTIATE_TEST_SUITE_P(Answers, ApplyConfirmation,
                          ::testing::Values(Confirmation{"PipedYesWithoutOption", false, "y", 2},
                                            Confirmation{"TerminalNo", true, "n", 2},
-                                           Confirmation{"TerminalYes", true, "y", 0}),
+                                           Confirmation{"TerminalYes", true, "y", 0},
+                                           Confirmation{"TerminalDa", true, "да", 0},
+                                           Confirmation{"TerminalCapitalD", true, "Д\n", 0},
+                                           Confirmation{"TerminalNet", true, "нет", 2}),
                          [](const auto &info) { return std::string(info.param.name); });
 
 class BadArguments : public ::testing::TestWithParam<QStringList> {};
@@ -270,7 +275,11 @@ TEST(RfidctlProgram, ExitCodesAndStreams)
     const Row rows[] = {
         {{"--demo", "search"}, 0, true, "1000456"},
         {{"--bogus"}, 2, false, "Использование: rfidctl"},
-        {{"--port", "/dev/rfidctl-no-such-device", "search"}, 3, false, "недоступен. Установите нужный порт."},
+        {{"--port", "/dev/rfidctl-no-such-device", "search"}, 3, false, "нет устройства /dev/rfidctl-no-such-device"},
+        {{"--port", "/dev/null", "search"}, 3, false, "/dev/null - не терминал"},
+        {{"--port", "COM40", "search"}, 2, false, "COM40 - не порт COM1..COM30"},
+        {{"--port", "COM40", "ports"}, 2, false, "COM40 - не порт COM1..COM30"},
+        {{"--demo", "apply", "5", "/dev/zero", "--yes"}, 2, false, "/dev/zero - не обычный файл и не канал"},
     };
     for (const Row &row : rows) {
         QProcess program;
@@ -295,6 +304,357 @@ TEST(RfidctlProgram, WatchEndsNormallyOnHangUp)
     ASSERT_TRUE(program.waitForFinished(20000));
     EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(program.exitCode(), 0);
+}
+
+// What a failed save leaves: the old profile whole, the reason in Russian,
+// exit 2; a target that cannot be written is found before the line is read.
+TEST_F(CtlLine, SettingsSaveIsWholeOrNothing)
+{
+    const QString file = path("p.json");
+    {
+        QFile old(file);
+        ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+        old.write("{\"the\": \"old profile\"}\n");
+    }
+    {
+        // The disk fills up part-way through the profile (about 330 bytes);
+        // the port's lock file still fits.
+        FileSizeLimit limit(200);
+        EXPECT_EQ(run({"settings", "5", "-o", file}), 2);
+    }
+    EXPECT_TRUE(err.contains("больше, чем система разрешает")) << err.toStdString();
+    EXPECT_TRUE(err.contains("прежний файл оставлен")) << err.toStdString();
+    QFile old(file);
+    ASSERT_TRUE(old.open(QIODevice::ReadOnly));
+    EXPECT_EQ(old.readAll(), "{\"the\": \"old profile\"}\n");
+
+    sim.line().clearRequests();
+    EXPECT_EQ(run({"settings", "5", "-o", path("нет/p.json")}), 2);
+    EXPECT_TRUE(err.contains("папки ") && err.contains(" нет")) << err.toStdString();
+    EXPECT_TRUE(sim.line().requests().isEmpty());
+}
+
+struct UnreadableProfile {
+    const char *name;
+    const char *reasonHas;
+};
+
+class UnreadableProfileTest : public CtlLine, public ::testing::WithParamInterface<UnreadableProfile> {};
+
+// A profile that is too large, no file, or no JSON: exit 2, a Russian
+// reason, nothing read from or written to the line.
+TEST_P(UnreadableProfileTest, IsRefusedInRussianBeforeTheLine)
+{
+    const std::string name = GetParam().name;
+    QString file = path("p.json");
+    if (name == "Device") {
+        file = "/dev/zero";
+    } else if (name == "Folder") {
+        file = dir.path();
+    } else if (name == "Missing") {
+        file = path("none.json");
+    } else {
+        QFile f(file);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        if (name == "Oversized") {
+            QJsonObject big = profileOf(5);
+            f.write(QJsonDocument(big).toJson().leftJustified(64 * 1024 + 1, ' '));
+        } else {
+            f.write(name == "Truncated" ? "{\"format_version\": 1," : "{} trailing");
+        }
+    }
+    EXPECT_EQ(run({"apply", "7", file, "--yes"}), 2);
+    EXPECT_TRUE(err.contains(QString::fromUtf8(GetParam().reasonHas))) << err.toStdString();
+    EXPECT_TRUE(err.contains("ничего не записано")) << err.toStdString();
+    // Qt's and the system's English stays out.
+    for (const char *english : {"illegal", "garbage", "unterminated", "No such", "denied", "Is a directory"})
+        EXPECT_FALSE(err.contains(english, Qt::CaseInsensitive)) << err.toStdString();
+    EXPECT_TRUE(sim.line().requests().isEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, UnreadableProfileTest,
+    ::testing::Values(UnreadableProfile{"Device", "не обычный файл и не канал"},
+                      UnreadableProfile{"Oversized", "больше 64 КиБ"},
+                      UnreadableProfile{"Folder", "папка, а не файл"},
+                      UnreadableProfile{"Missing", "none.json нет"},
+                      UnreadableProfile{"Truncated", "не JSON: объект не закрыт"},
+                      UnreadableProfile{"GarbageAtEnd", "не JSON: лишний текст после конца"}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+// apply stopped part-way says what the reader holds of the profile, what
+// went out unconfirmed and what was not sent: the port lost while a write
+// waits for its confirmation, a write unanswered, the read-back unanswered.
+struct Interruption {
+    const char *name;
+    int afterWrites;      // writes answered before the reader falls silent
+    bool unplug;          // then the adapter goes at the next request
+    int exitCode;
+    const char *says;
+};
+
+class InterruptedApply : public CtlLine, public ::testing::WithParamInterface<Interruption> {};
+
+TEST_P(InterruptedApply, SaysWhatWasWrittenAndWhatNot)
+{
+    const Interruption &c = GetParam();
+    writeJson(path("p.json"), profileOf(5)); // differs from reader 7 in mode, radio, delay, cells 1-3
+    int writes = 0;
+    QObject::connect(&sim.line(), &SimLine::requestHandled, [&](const QByteArray &request, const QByteArray &) {
+        const auto code = Command(quint8(request.at(2)));
+        const bool write = code == Command::Mode || code == Command::RadioParams || code == Command::Delay
+                           || code == Command::IdTable;
+        if (write && ++writes == c.afterWrites)
+            sim.line().setSilent(true);
+        else if (c.unplug && writes > c.afterWrites)
+            sim.line().unplug();
+    });
+    EXPECT_EQ(run({"apply", "7", path("p.json"), "--yes", "--retries", "1"}), c.exitCode) << err.toStdString();
+    EXPECT_TRUE(err.contains(QString::fromUtf8(c.says))) << err.toStdString();
+    EXPECT_EQ(err.count('\n'), 1) << err.toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Stages, InterruptedApply,
+    ::testing::Values(Interruption{"PortLostAwaitingDelay", 2, true, 4,
+                                   "; записано: mode, network/channel/power; не подтверждено: delay; "
+                                   "не записано: bound_ids[1], bound_ids[2], bound_ids[3]\n"},
+                      Interruption{"CellUnanswered", 4, false, 1,
+                                   "; записано: mode, network/channel/power, delay, bound_ids[1]; "
+                                   "не подтверждено: bound_ids[2]; не записано: bound_ids[3]\n"},
+                      Interruption{"ReadBackUnanswered", 6, false, 1,
+                                   "; записано: mode, network/channel/power, delay, bound_ids[1], bound_ids[2], "
+                                   "bound_ids[3]; не записано: ничего; обратное чтение не закончено\n"}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+// One lost reply costs a repeat, not the command; without repeats it fails.
+TEST_F(CtlLine, RetriesOverALineThatDropsOneReply)
+{
+    const struct {
+        QStringList args;
+        int exitCode;
+    } rows[] = {
+        {{"settings", "5"}, 0},
+        {{"settings", "5", "--retries", "0"}, 1},
+        {{"search"}, 0},
+        {{"info", "7", "--retries", "1", "--timeout", "100"}, 0},
+    };
+    for (const auto &row : rows) {
+        sim.line().dropReplies(1);
+        EXPECT_EQ(run(row.args), row.exitCode) << row.args.join(' ').toStdString() << err.toStdString();
+    }
+    sim.line().dropReplies(0);
+}
+
+// diff and apply --dry-run: the differing fields, nothing written.
+TEST_F(CtlLine, DiffNamesTheDifferingFieldsAndWritesNothing)
+{
+    QJsonObject profile = profileOf(7);
+    profile["power"] = 50;
+    profile["bound_ids"] = QJsonArray{"ABC", "0", "0", "0", "0", "0", "0", "0", "0", "0"};
+    writeJson(path("p.json"), profile);
+    for (const QStringList &args : {QStringList{"diff", "7", path("p.json"), "--json"},
+                                    QStringList{"apply", "7", path("p.json"), "--dry-run", "--json"}}) {
+        ASSERT_EQ(run(args), 0) << err.toStdString();
+        const QJsonObject record = QJsonDocument::fromJson(out.toUtf8()).object();
+        EXPECT_EQ(record["address"].toInt(), 7);
+        EXPECT_EQ(record["differences"].toArray(),
+                  (QJsonArray{QJsonObject{{"field", "power"}, {"profile", 50}, {"reader", 12}},
+                              QJsonObject{{"field", "bound_ids[1]"}, {"profile", "00000ABC"}, {"reader", "00000000"}}}))
+            << out.toStdString();
+    }
+    ASSERT_EQ(run({"diff", "7", path("p.json")}), 0);
+    EXPECT_TRUE(out.contains(QRegularExpression("power +50 +12\n"))) << out.toStdString();
+    EXPECT_EQ(writesReceived(), 0);
+}
+
+// Several readers in one call: a result per reader, the worst exit code.
+TEST_F(CtlLine, SeveralReadersEachGetTheirResultAndTheWorstExitCode)
+{
+    QJsonObject profile = profileOf(5);
+    writeJson(path("p.json"), profile);
+    EXPECT_EQ(run({"apply", "5,7,12", path("p.json"), "--yes", "--json", "--retries", "0"}), 1);
+    QVector<QJsonObject> records;
+    for (const QString &line : out.split('\n', Qt::SkipEmptyParts))
+        records.append(QJsonDocument::fromJson(line.toUtf8()).object());
+    ASSERT_EQ(records.size(), 3) << out.toStdString();
+    EXPECT_EQ(records[0]["written"].toArray(), QJsonArray{});
+    EXPECT_EQ(records[1]["written"].toArray().size(), 6);
+    EXPECT_EQ(records[2]["address"].toInt(), 12);
+    EXPECT_TRUE(records[2]["error"].toString().contains("нет ответа"));
+    EXPECT_TRUE(err.startsWith("rfidctl: считыватель 12: ")) << err.toStdString();
+
+    QDir(dir.path()).mkdir("all");
+    EXPECT_EQ(run({"settings", "--all", "-o", path("all") + '/'}), 0) << err.toStdString();
+    EXPECT_EQ(QDir(path("all")).entryList(QDir::Files), (QStringList{"reader5.json", "reader7.json"}));
+    EXPECT_EQ(readJson(path("all/reader7.json"))["address"].toInt(), 7);
+}
+
+// watch: a missed poll is a record too, in JSON and in CSV.
+TEST_F(CtlLine, WatchRecordsMissedPolls)
+{
+    sim.line().dropReplies(1);
+    EXPECT_EQ(run({"watch", "5", "--count", "2", "--json", "--retries", "0"}), 1);
+    const QStringList lines = out.split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 2) << out.toStdString();
+    const QJsonObject missed = QJsonDocument::fromJson(lines[0].toUtf8()).object();
+    EXPECT_EQ(missed["address"].toInt(), 5);
+    EXPECT_TRUE(missed["error"].toString().startsWith("нет ответа")) << missed["error"].toString().toStdString();
+    EXPECT_FALSE(missed["time"].toString().isEmpty());
+    EXPECT_EQ(QJsonDocument::fromJson(lines[1].toUtf8()).object()["address"].toInt(), 5);
+
+    sim.line().dropReplies(1);
+    EXPECT_EQ(run({"watch", "5", "--count", "2", "--csv", "--retries", "0"}), 1);
+    const QStringList rows = out.split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(rows.size(), 3) << out.toStdString();
+    EXPECT_EQ(rows[0], "time,address,level,current,temperature,tag_id,mode,error");
+    EXPECT_TRUE(rows[1].contains(QRegularExpression("^[^,]+,5,,,,,,нет ответа на запрос F0"))) << rows[1].toStdString();
+    EXPECT_TRUE(rows[2].contains(QRegularExpression("^[^,]+,5,\\d+,\\d+,\\d+,[0-9A-F]{8},\\d*,$"))) << rows[2].toStdString();
+}
+
+// Noise in answer to a search is named as noise, not as silence.
+TEST_F(CtlLine, SearchAnsweredByNoiseSaysSo)
+{
+    sim.line().setNoise(QByteArray(300, '\x55'));
+    EXPECT_EQ(run({"search"}), 1);
+    EXPECT_TRUE(err.contains("помехи")) << err.toStdString();
+}
+
+// A command word without a row of its own is refused, not run as another.
+TEST_F(CtlLine, UnknownCommandIsRefused)
+{
+    Invocation inv;
+    inv.command = "frob";
+    inv.port = "COM9";
+    inv.addresses = {5};
+    inv.address = 5;
+    QTextStream o(&out), e(&err);
+    Console console{o, e, false, {}, {}};
+    EXPECT_EQ(runCommand(inv, names, console), 2);
+    EXPECT_TRUE(sim.line().requests().isEmpty());
+}
+
+SimTag benchTag(quint32 serial, quint32 id)
+{
+    SimTag t;
+    t.serial = serial;
+    t.id = id;
+    t.interval = 1000;
+    t.mode = 2;
+    t.power = 100;
+    t.version = 134;
+    t.sleep = 60;
+    t.level = 0xB5;
+    return t;
+}
+
+// tag write: the one tag heard gets the ID and the values, read back; no
+// tag, two tags, or a value the window refuses: nothing is written.
+TEST_F(CtlLine, TagWriteWritesTheOneTagHeardAndReadsItBack)
+{
+    const struct {
+        const char *name;
+        QVector<SimTag> field;
+        bool swapAfterFirstPoll;   // another tag answers the next polls
+        QStringList options;
+        int exitCode;
+        const char *errHas;
+    } rows[] = {
+        {"NoTag", {}, false, {}, 1, "не слышит метку"},
+        {"TwoTags", {benchTag(1, 0xA)}, true, {}, 1, "две разные метки"},
+        {"PowerZero", {benchTag(1, 0xA)}, false, {"--power", "0"}, 2, "Значение мощности не может быть нулевым"},
+        {"IdTooLong", {benchTag(1, 0xA)}, false, {"--id", "123456789"}, 2, "Cлишком много символов Идентификатора"},
+        {"Written", {benchTag(1, 0xA)}, false, {"--power", "50", "--period", "30"}, 0, ""},
+    };
+    for (const auto &row : rows) {
+        sim.line().setTags(5, row.field);
+        sim.line().clearRequests();
+        QMetaObject::Connection swap;
+        if (row.swapAfterFirstPoll)
+            swap = QObject::connect(&sim.line(), &SimLine::requestHandled, [&](const QByteArray &request, const QByteArray &) {
+                if (Command(quint8(request.at(2))) == Command::TagPoll)
+                    sim.line().setTags(5, {benchTag(2, 0xB)});
+            });
+        QStringList args{"tag", "write", "5", "--yes", "--id", "12AB"};
+        EXPECT_EQ(run(args + row.options), row.exitCode) << row.name << err.toStdString();
+        QObject::disconnect(swap);
+        EXPECT_TRUE(err.contains(QString::fromUtf8(row.errHas))) << row.name << err.toStdString();
+        int writes = 0;
+        for (const QByteArray &r : sim.line().requests())
+            writes += Command(quint8(r.at(2))) == Command::TagParams;
+        EXPECT_EQ(writes, row.exitCode == 0 ? 1 : 0) << row.name;
+    }
+    const SimTag t = sim.line().reader(5)->tags.first();
+    EXPECT_EQ(t.id, 0x12ABu);
+    EXPECT_EQ(t.power, 50);
+    EXPECT_EQ(t.sleep, 30);
+    EXPECT_EQ(t.interval, 1000); // not given: the tag's own
+    EXPECT_TRUE(out.contains("ID 000012AB")) << out.toStdString();
+}
+
+// tag program: tags brought one after another get the next IDs; a tag
+// programmed before is left alone, an ID another tag carries is skipped,
+// and a second run resumes from the journal.
+TEST_F(CtlLine, TagProgramGivesEachNewTagTheNextIdAndResumesFromTheJournal)
+{
+    const QString journal = path("batch.jsonl");
+    const QStringList batch{"tag", "program", "5", "--first-id", "100", "--journal", journal, "--yes", "--json",
+                            "--delay", "500", "--power", "50"};
+    const auto records = [this] {
+        QVector<QJsonObject> list;
+        for (const QString &line : out.split('\n', Qt::SkipEmptyParts))
+            list.append(QJsonDocument::fromJson(line.toUtf8()).object());
+        return list;
+    };
+
+    // First run: tag 1, then tag 2 once tag 1 has been verified.
+    QVector<QVector<SimTag>> fields{{benchTag(2, 0x2)}};
+    sim.line().setTags(5, {benchTag(1, 0x1)});
+    bool written = false;
+    auto next = QObject::connect(&sim.line(), &SimLine::requestHandled, [&](const QByteArray &request, const QByteArray &) {
+        const auto code = Command(quint8(request.at(2)));
+        if (code == Command::TagParams)
+            written = true;
+        if (code == Command::TagData && written && !fields.isEmpty()) {
+            written = false;
+            sim.line().setTags(5, fields.takeFirst());
+        }
+    });
+    ASSERT_EQ(run(batch + QStringList{"--count", "2"}), 0) << err.toStdString();
+    QObject::disconnect(next);
+    QVector<QJsonObject> done = records();
+    ASSERT_EQ(done.size(), 2) << out.toStdString();
+    EXPECT_EQ(done[0]["serial"].toInt(), 1);
+    EXPECT_EQ(done[0]["id"].toString(), "00000100");
+    EXPECT_EQ(done[1]["serial"].toInt(), 2);
+    EXPECT_EQ(done[1]["id"].toString(), "00000101");
+
+    // Second run: tag 2 again (programmed: left alone), tag 9 for one poll
+    // (it carries ID 102), then tag 3.
+    int polls = 0;
+    auto script = QObject::connect(&sim.line(), &SimLine::requestHandled, [&](const QByteArray &request, const QByteArray &) {
+        if (Command(quint8(request.at(2))) != Command::TagPoll)
+            return;
+        ++polls;
+        if (polls == 3)
+            sim.line().setTags(5, {benchTag(9, 0x102)});
+        else if (polls == 4)
+            sim.line().setTags(5, {benchTag(3, 0x3)});
+    });
+    ASSERT_EQ(run(batch + QStringList{"--count", "1"}), 0) << err.toStdString();
+    QObject::disconnect(script);
+    done = records();
+    ASSERT_EQ(done.size(), 1) << out.toStdString();
+    EXPECT_EQ(done[0]["serial"].toInt(), 3);
+    EXPECT_EQ(done[0]["id"].toString(), "00000103");
+    const SimTag t = sim.line().reader(5)->tags.first();
+    EXPECT_EQ(t.id, 0x103u);
+    EXPECT_EQ(t.interval, 500);
+    EXPECT_EQ(t.power, 50);
+
+    QFile file(journal);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll().count('\n'), 3);
 }
 
 } // namespace

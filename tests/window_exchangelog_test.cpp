@@ -1,9 +1,10 @@
 // The exchange log pairs each request with the reply it got, keeps the last
 // 1,000 rows and never changes what the cycle does.
+#include "support/filesizelimit.h"
 #include "support/windowfixture.h"
 
 #include "widgets/exchangelog.h"
-#include "widgets/savefile.h"
+#include "widgets/savedialog.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -19,9 +20,6 @@
 #include <QTimer>
 
 #include <cmath>
-#include <csignal>
-
-#include <sys/resource.h>
 
 class ExchangeLogTest : public WindowTest
 {
@@ -173,29 +171,6 @@ TEST(ExchangeLogFileTest, SavedFileHasOneRowPerExchangeWithFullFramesAndMillisec
 }
 
 namespace {
-
-// Writes beyond `bytes` fail (EFBIG) while it lives, as a full disk makes
-// them fail: the failure comes from the system, part-way through a file.
-class FileSizeLimit
-{
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        ::getrlimit(RLIMIT_FSIZE, &old_);
-        ::signal(SIGXFSZ, SIG_IGN);
-        rlimit limited = old_;
-        limited.rlim_cur = bytes;
-        ::setrlimit(RLIMIT_FSIZE, &limited);
-    }
-    ~FileSizeLimit()
-    {
-        ::setrlimit(RLIMIT_FSIZE, &old_);
-        ::signal(SIGXFSZ, SIG_DFL);
-    }
-
-private:
-    rlimit old_{};
-};
 
 struct FailedSave {
     const char *name;

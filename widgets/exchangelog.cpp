@@ -2,7 +2,7 @@
 
 #include "widgets/dialogs.h"
 #include "widgets/keyboard.h"
-#include "widgets/savefile.h"
+#include "widgets/savedialog.h"
 
 #include <QApplication>
 #include <QClipboard>

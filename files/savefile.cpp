@@ -1,36 +1,18 @@
-#include "widgets/savefile.h"
+#include "files/savefile.h"
 
-#include <QByteArray>
 #include <QDir>
-#include <QFileDialog>
+#include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
-#include <QSettings>
 #include <QStorageInfo>
 
 #include <cerrno>
 
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
+
 namespace {
-
-// Qt's file dialog stores its history, its last folder and its layout in the
-// user's QtProject.conf when it closes. The tool keeps nothing on disk, so
-// Qt's user settings point where no file can be made, for root neither:
-// /dev/null is no folder. The last folder is remembered for this run only.
-void keepDialogSettingsOffDisk()
-{
-    static const bool done = [] {
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("/dev/null"));
-        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("/dev/null"));
-        return true;
-    }();
-    Q_UNUSED(done);
-}
-
-QString &lastFolder()
-{
-    static QString folder;
-    return folder;
-}
 
 QString folderOf(const QString &path)
 {
@@ -38,6 +20,7 @@ QString folderOf(const QString &path)
 }
 
 } // namespace
+
 
 QString writeFailureReason(const QString &path, int error, qint64 size)
 {
@@ -64,6 +47,9 @@ QString writeFailureReason(const QString &path, int error, qint64 size)
         return QStringLiteral("на этом месте папка, а не файл");
     case ENOENT:
     case ENOTDIR:
+        // The folder may be there and still take no files (/proc).
+        if (QFileInfo(QFileInfo(path).absolutePath()).isDir())
+            return QStringLiteral("в папке ") + folder + QStringLiteral(" нельзя создать файл");
         return QStringLiteral("папки ") + folder + QStringLiteral(" нет");
     case ENAMETOOLONG:
         return QStringLiteral("слишком длинное имя файла");
@@ -119,27 +105,87 @@ QString saveWhole(const QString &path, const QByteArray &data)
     return QString();
 }
 
-QString askSavePath(QWidget *parent, const QString &title, const QString &suggestedFileName,
-                    const QString &filter)
+QString writeTargetProblem(const QString &path)
 {
-    keepDialogSettingsOffDisk();
-    QFileDialog dialog(parent);
-    // Set first, as Qt requires: the desktop's own dialog would speak its
-    // language and keep a history of its own.
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
-    dialog.setWindowTitle(title);
-    dialog.setNameFilter(filter);
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setFileMode(QFileDialog::AnyFile);
-    const QFileInfo suggested(suggestedFileName);
-    QString folder = lastFolder().isEmpty() ? QDir::homePath() : lastFolder();
-    if (suggested.isAbsolute())
-        folder = suggested.absolutePath();
-    dialog.setDirectory(folder);
-    dialog.selectFile(suggested.fileName());
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return QString();
-    const QString path = dialog.selectedFiles().constFirst();
-    lastFolder() = QFileInfo(path).absolutePath();
-    return path;
+    const QFileInfo info(path);
+    if (info.isDir())
+        return writeFailureReason(path, EISDIR);
+    const QFileInfo folder(info.absolutePath());
+    if (!folder.isDir())
+        return writeFailureReason(path, ENOENT);
+    // The new file is made beside the old one and renamed over it: the
+    // folder must take a new file even when the old one may be written.
+    if (!folder.isWritable())
+        return writeFailureReason(path, EACCES);
+    const QStorageInfo medium(folder.absoluteFilePath());
+    if (medium.isValid() && medium.isReadOnly())
+        return writeFailureReason(path, EROFS);
+    return QString();
+}
+
+namespace {
+
+QString readFailureReason(const QString &path, int error)
+{
+    const QString name = QDir::toNativeSeparators(path);
+    switch (error) {
+    case ENOENT:
+    case ENOTDIR:
+        return QStringLiteral("файла %1 нет").arg(name);
+    case EACCES:
+    case EPERM:
+        return QStringLiteral("нет прав на чтение файла %1").arg(name);
+    case EISDIR:
+        return QStringLiteral("%1 - папка, а не файл").arg(name);
+    case EIO:
+        return QStringLiteral("ошибка ввода-вывода при чтении %1: носитель извлечён или неисправен").arg(name);
+    case ENAMETOOLONG:
+        return QStringLiteral("слишком длинное имя файла");
+    default:
+        return error != 0 ? QStringLiteral("файл %1 не читается (код ошибки %2)").arg(name).arg(error)
+                          : QStringLiteral("файл %1 не читается").arg(name);
+    }
+}
+
+} // namespace
+
+ReadResult readSmallFile(const QString &path, qint64 maxBytes)
+{
+    const QString name = QDir::toNativeSeparators(path);
+#ifdef Q_OS_UNIX
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return {{}, readFailureReason(path, errno)};
+    if (S_ISDIR(st.st_mode))
+        return {{}, readFailureReason(path, EISDIR)};
+    // A device would be read for ever (/dev/zero) or be a port.
+    if (!S_ISREG(st.st_mode) && !S_ISFIFO(st.st_mode))
+        return {{}, QStringLiteral("%1 - не обычный файл и не канал").arg(name)};
+#else
+    const QFileInfo info(path);
+    if (!info.exists())
+        return {{}, readFailureReason(path, ENOENT)};
+    if (info.isDir())
+        return {{}, readFailureReason(path, EISDIR)};
+#endif
+    QFile file(path);
+    errno = 0;
+    if (!file.open(QIODevice::ReadOnly))
+        return {{}, readFailureReason(path, errno)};
+    // One byte more than allowed tells a file that is too large from one
+    // that is just large enough; a pipe has no size to ask beforehand.
+    QByteArray data;
+    while (data.size() <= maxBytes) {
+        errno = 0;
+        const QByteArray piece = file.read(maxBytes + 1 - data.size());
+        if (piece.isEmpty()) {
+            if (file.error() != QFileDevice::NoError)
+                return {{}, readFailureReason(path, errno)};
+            break;
+        }
+        data += piece;
+    }
+    if (data.size() > maxBytes)
+        return {{}, QStringLiteral("%1 больше %2 КиБ").arg(name).arg(maxBytes / 1024)};
+    return {data, QString()};
 }
