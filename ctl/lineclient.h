@@ -32,6 +32,8 @@ public:
         qint64 sentAtMs = -1; // steadyMs() when the request was handed to the port
     };
     Result exchange(const QByteArray &request);
+    // Why the port was lost, when its layer can say (a network gateway).
+    QString lostReason() const { return port_.lostReason(); }
 
 private:
     void waitUntil(qint64 atMs);

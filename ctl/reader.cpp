@@ -50,9 +50,13 @@ bool isReplyFrom(const QByteArray &r, quint8 address, Command request)
 
 } // namespace
 
-[[noreturn]] static void failLostPort()
+// The port layer's own reason when it has one (a network gateway gone).
+[[noreturn]] static void failLostPort(const LineClient &line)
 {
-    throw Failure{exitcode::PortLost, QStringLiteral("Ошибка записи в порт: порт потерян (адаптер отключён?)")};
+    const QString reason = line.lostReason();
+    throw Failure{exitcode::PortLost, QStringLiteral("Ошибка записи в порт: порт потерян (")
+                                          + (reason.isEmpty() ? QStringLiteral("адаптер отключён?") : reason)
+                                          + QLatin1Char(')')};
 }
 
 QVector<quint8> searchLine(LineClient &line)
@@ -61,7 +65,7 @@ QVector<quint8> searchLine(LineClient &line)
     for (int attempt = 0; attempt <= line.retries(); ++attempt) {
         const LineClient::Result result = line.exchange(proto::networkPollFrame());
         if (!result.written || result.lost)
-            failLostPort();
+            failLostPort(line);
         // A search answer is one byte per reader; a longer reception is
         // noise or readers talking over each other, and a whole reply frame
         // is a late answer to someone else's request.
@@ -102,7 +106,7 @@ QByteArray ReaderLink::ask(Command request, const QByteArray &data, int minLengt
         const LineClient::Result result = line_.exchange(proto::buildRequest(address_, proto::code(request), data));
         lastRequestSent_ = result.written;
         if (!result.written || result.lost)
-            failLostPort();
+            failLostPort(line_);
         const bool valid = !result.reply.isEmpty() && result.reply.size() >= minLength
                            && isReplyFrom(result.reply, address_, request);
         if (valid)

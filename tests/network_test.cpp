@@ -245,6 +245,15 @@ TEST_P(OverSer2net, RfidctlSearchesReadsAndWritesASettingBack)
     EXPECT_EQ(sim.line().reader(7)->delay, delay);
 }
 
+// A gateway that goes away under rfidctl ends the command as a lost port
+// (exit 4), with the reason, not as a silent reader.
+TEST_P(OverSer2net, RfidctlEndsWithALostPortWhenTheGatewayStops)
+{
+    QTimer::singleShot(1200, [this] { gateway.stop(); });
+    EXPECT_EQ(rfidctl({"watch", "5", "--count", "20"}), 4) << out.toStdString();
+    EXPECT_TRUE(err.contains("шлюз закрыл соединение")) << err.toStdString();
+}
+
 TEST_P(OverSer2net, WindowSearchesAndPolls)
 {
     openWindow();
