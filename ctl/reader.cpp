@@ -3,49 +3,17 @@
 #include "ctl/failure.h"
 #include "ctl/lineclient.h"
 #include "protocol/conversions.h"
-#include "protocol/crc8.h"
 #include "protocol/frame.h"
 
 namespace {
 
 using proto::Command;
 
-// Reply lengths, checksum included: what each layout needs.
-constexpr int kConfirmation = 4;
-constexpr int kModeConfirmation = 5;
-constexpr int kIdentification = 7;      // the serial number; the version needs 10
-constexpr int kReaderDataShort = 21;
-constexpr int kDelay = 6;
-constexpr int kIdTable = 44;
-constexpr int kTagPoll = 13;
-constexpr int kTagData = 20;
-
 QString requestName(Command c)
 {
     const proto::CommandInfo *row = proto::commandInfo(proto::code(c));
     return proto::byteHex(proto::code(c)) + QStringLiteral(" (")
            + QString::fromUtf8(row ? row->replyName : "") + QLatin1Char(')');
-}
-
-// The code a reader answers `request` with. The read of the table comes back
-// with the table's code, and the read of the additional parameters with the
-// code of their setting (the read's own code is taken as well).
-bool answersTo(quint8 code, Command request)
-{
-    switch (request) {
-    case Command::IdTableRead:
-        return code == proto::code(Command::IdTable);
-    case Command::DelayRead:
-        return code == proto::code(Command::Delay) || code == proto::code(request);
-    default:
-        return code == proto::code(request);
-    }
-}
-
-bool isReplyFrom(const QByteArray &r, quint8 address, Command request)
-{
-    return r.size() >= kConfirmation && quint8(r.at(0)) == proto::ReplyPrefix && quint8(r.at(1)) == address
-           && answersTo(quint8(r.at(2)), request) && proto::crc8(r, int(r.size()) - 1) == quint8(r.back());
 }
 
 } // namespace
@@ -57,7 +25,10 @@ QVector<quint8> searchLine(LineClient &line)
         throw Failure{exitcode::Device, QStringLiteral("Ошибка записи в порт")};
     // A search answer is one byte per reader; a longer reception is noise
     // or readers talking over each other.
-    return proto::decodeNetworkPoll(result.reply).value_or(QVector<quint8>{});
+    const proto::Reception rc = proto::classify(result.reply, {proto::networkPollFrame(), true, {}});
+    if (const auto *found = std::get_if<proto::Addresses>(&rc.decoded))
+        return found->list;
+    return {};
 }
 
 ReaderLink::ReaderLink(LineClient &line, quint8 address) : line_(line), address_(address) {}
@@ -74,30 +45,50 @@ void ReaderLink::failWrong(Command request, const QByteArray &reply) const
     fail(request, QStringLiteral("неверный ответ ") + proto::hexDump(reply, QLatin1Char(' ')).trimmed());
 }
 
-QByteArray ReaderLink::ask(Command request, const QByteArray &data, int minLength)
+proto::Reply ReaderLink::ask(Command request, const QByteArray &data)
 {
-    const LineClient::Result result = line_.exchange(proto::buildRequest(address_, proto::code(request), data));
+    const QByteArray frame = proto::buildRequest(address_, proto::code(request), data);
+    const LineClient::Result result = line_.exchange(frame);
     if (!result.written)
         throw Failure{exitcode::Device, QStringLiteral("Ошибка записи в порт")};
-    if (result.reply.isEmpty())
+    // Read as the window reads it, and stricter: every reply's checksum counts.
+    const proto::Reception rc = proto::classify(result.reply, {frame, false, address_});
+    switch (rc.verdict) {
+    case proto::Verdict::None:
         fail(request, QStringLiteral("нет ответа"));
-    if (result.reply.size() < minLength || !isReplyFrom(result.reply, address_, request))
-        failWrong(request, result.reply);
-    return result.reply;
+    case proto::Verdict::Taken:
+        if (rc.checksumRight)
+            return rc.decoded;
+        break;
+    case proto::Verdict::TwoReplies:
+        fail(request, proto::verdictText(rc.verdict) + QStringLiteral(" (")
+                          + proto::hexDump(result.reply, QLatin1Char(' ')).trimmed() + QLatin1Char(')'));
+    default:
+        break;
+    }
+    failWrong(request, result.reply);
+}
+
+template <typename T>
+T ReaderLink::askFor(Command request, const QByteArray &data)
+{
+    const proto::Reply reply = ask(request, data);
+    if (const T *t = std::get_if<T>(&reply))
+        return *t;
+    fail(request, QStringLiteral("ответ без данных"));
 }
 
 proto::Identification ReaderLink::identify()
 {
-    return proto::decodeIdentification(ask(Command::Identification, {}, kIdentification));
+    const proto::Identification id = askFor<proto::Identification>(Command::Identification, {});
+    if (!id.serial)
+        fail(Command::Identification, QStringLiteral("ответ без серийного номера"));
+    return id;
 }
 
 proto::ReaderData ReaderLink::data()
 {
-    const QByteArray r = ask(Command::ReaderData, {}, kReaderDataShort);
-    const std::optional<proto::ReaderData> d = proto::decodeReaderData(r);
-    if (!d)
-        failWrong(Command::ReaderData, r);
-    return *d;
+    return askFor<proto::ReaderData>(Command::ReaderData, {});
 }
 
 ReaderSettings ReaderLink::settings()
@@ -110,8 +101,8 @@ ReaderSettings ReaderLink::settings()
     s.network = d.longForm->network;
     s.channel = d.longForm->channel;
     s.power = d.longForm->power;
-    s.delay = *proto::decodeAdditionalParams(ask(Command::DelayRead, {}, kDelay));
-    const QVector<QString> ids = *proto::decodeIdTable(ask(Command::IdTableRead, {}, kIdTable));
+    s.delay = askFor<proto::Delay>(Command::DelayRead, {}).value;
+    const QVector<QString> ids = askFor<proto::IdTable>(Command::IdTableRead, {}).ids;
     for (int i = 0; i < ReaderSettings::Cells; ++i)
         s.boundIds[std::size_t(i)] = proto::hexToNumber(ids.at(i)).value;
     return s;
@@ -119,7 +110,7 @@ ReaderSettings ReaderLink::settings()
 
 void ReaderLink::setMode(quint8 mode)
 {
-    ask(Command::Mode, QByteArray(1, char(mode)), kModeConfirmation);
+    ask(Command::Mode, QByteArray(1, char(mode)));
 }
 
 void ReaderLink::setRadio(quint16 network, quint8 channel, quint8 power)
@@ -127,36 +118,36 @@ void ReaderLink::setRadio(quint16 network, quint8 channel, quint8 power)
     QByteArray data = proto::bigEndian16(network);
     data.append(char(channel));
     data.append(char(power));
-    ask(Command::RadioParams, data, kConfirmation);
+    ask(Command::RadioParams, data);
 }
 
 void ReaderLink::setDelay(quint16 delay)
 {
-    ask(Command::Delay, proto::bigEndian16(delay), kDelay);
+    askFor<proto::Delay>(Command::Delay, proto::bigEndian16(delay));
 }
 
 void ReaderLink::setCell(int index, quint32 id)
 {
-    ask(Command::IdTable, char(index) + proto::Long_to_string(id), kIdTable);
+    askFor<proto::IdTable>(Command::IdTable, char(index) + proto::Long_to_string(id));
 }
 
 void ReaderLink::setSerial(quint32 serial)
 {
-    ask(Command::ReaderSerial, proto::Long_to_string(serial), kConfirmation);
+    ask(Command::ReaderSerial, proto::Long_to_string(serial));
 }
 
 void ReaderLink::setAddress(quint8 newAddress)
 {
-    ask(Command::NetAddress, QByteArray(1, char(newAddress)), kConfirmation);
+    ask(Command::NetAddress, QByteArray(1, char(newAddress)));
     address_ = newAddress;
 }
 
 proto::TagPoll ReaderLink::pollTag()
 {
-    return *proto::decodeTagPoll(ask(Command::TagPoll, proto::Long_to_string(proto::TagPollNumber), kTagPoll));
+    return askFor<proto::TagPoll>(Command::TagPoll, proto::Long_to_string(proto::TagPollNumber));
 }
 
 proto::TagData ReaderLink::readTag(quint32 id)
 {
-    return *proto::decodeTagData(ask(Command::TagData, proto::Long_to_string(id), kTagData));
+    return askFor<proto::TagData>(Command::TagData, proto::Long_to_string(id));
 }

@@ -2,7 +2,6 @@
 
 #include "exchange/statustexts.h"
 
-#include "protocol/crc8.h"
 #include "protocol/frame.h"
 #include "serial/portlayer.h"
 
@@ -148,6 +147,7 @@ void CycleRunner::reportWriteFailed(const QByteArray &request)
     record.sentAt = QDateTime::currentDateTime();
     record.request = request;
     record.meaning = status::writeError();
+    record.writeFailed = true;
     emit exchanged(record);
 }
 
@@ -160,10 +160,12 @@ void CycleRunner::report(const QByteArray &reply, qint64 replyAtMs, const TickOu
                                                                   : QDateTime::currentDateTime();
     record.request = sentRequest_;
     record.reply = reply;
-    if (reply.size() > 3 && quint8(reply.at(0)) == proto::ReplyPrefix)
-        record.checksum = proto::crc8(reply, int(reply.size()) - 1) == quint8(reply.back())
-                              ? ExchangeRecord::Checksum::Right
-                              : ExchangeRecord::Checksum::Wrong;
+    const proto::Reception &rc = outcome.reception;
+    if (rc.frame)
+        record.checksum = rc.checksumRight ? ExchangeRecord::Checksum::Right : ExchangeRecord::Checksum::Wrong;
+    record.verdict = rc.verdict;
+    if (!outcome.writeFailed && outcome.dropped.isEmpty())
+        record.decoded = rc.decoded;
     if (reply.isEmpty())
         record.meaning = status::noReply();
     else if (outcome.writeFailed)

@@ -4,6 +4,7 @@
 // plain values (the open page, the selected address, the bytes read) and
 // shows what it returns; the runner (cyclerunner.h) paces it on the line.
 #include "exchange/pendingrequest.h"
+#include "protocol/reception.h"
 #include "protocol/replies.h"
 
 #include <QByteArray>
@@ -74,6 +75,7 @@ struct TickOutcome {
     std::optional<QString> dump;      // the receive dump's new text
     reply::Any decoded;
     QString dropped;                  // why the reply was dropped, as the log says it; empty when taken
+    proto::Reception reception;       // what the reply is, as everyone reads it
 };
 
 // The engine. A tick is one piece: begin() (address change, automatic poll),
@@ -162,13 +164,12 @@ private:
     void dropDeferred();
     void noteDropped(const QByteArray &request, Dropped::Why why);
 
-    void dispatch(const QByteArray &r, TickOutcome &out);
+    void dispatch(const proto::Reception &rc, TickOutcome &out);
     void setStatus(TickOutcome &out, const QString &text) const;
 
     CycleVars v_;
-    // The address the request written last tick went to: the reply read now
-    // answers it. None when nothing (or the broadcast search) went out.
-    std::optional<quint8> lastSentTo_;
+    // The request written last tick: the reply read now answers it.
+    QByteArray lastSent_;
     bool inTick_ = false;
     bool lost_ = false;
     std::vector<Verb> deferred_;

@@ -89,12 +89,14 @@ struct Counters {
     int replies = 0;      // receptions, asked for or not
     int noReply = 0;      // requests that got nothing back
     int badChecksum = 0;  // replies whose CRC-8 is wrong
-    int unexpected = 0;   // replies from another address, of another kind, or unasked
+    int unexpected = 0;   // another device talking: a reply from another address, of another
+                          // kind, unasked, or a second reply to one request
+    int noise = 0;        // receptions that are no frame and no search answer
     int dropped = 0;      // replies the program did not use
     int replaced = 0;     // requests a newer one replaced before they went out
     int writeErrors = 0;  // the port refused a write (the line total only)
     int failed = 0;       // requests whose exchange failed in any of these ways
-    ResponseTimes times;
+    ResponseTimes times;  // of the replies that answered their request whole and right
     qint64 lastGoodReplyMs = -1; // ms since the epoch
     RecentOutcomes recent;
     WireLoad wire;
@@ -136,17 +138,14 @@ signals:
     void changed();
 
 private:
-    struct Verdict;
-    Verdict judge(const ExchangeRecord &r);
-    void count(Counters &c, const ExchangeRecord &r, const Verdict &v, qint64 atMs);
-    void sample(const ExchangeRecord &r, const Verdict &v, qint64 atMs);
+    struct Parties;
+    Parties parties(const ExchangeRecord &r);
+    void count(Counters &c, const ExchangeRecord &r, const Parties &v, qint64 atMs);
+    void sample(const ExchangeRecord &r, const Parties &v, qint64 atMs);
 
     std::map<quint8, Counters> rows_;
     Counters total_;
     Trends trends_;
-    // A reader search went out and no address list has come yet: the next
-    // reception that is no frame is its answer, as the engine takes it.
-    bool searchPending_ = false;
 };
 
 } // namespace linestats
