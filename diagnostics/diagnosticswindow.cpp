@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QShortcut>
 #include <QSplitter>
+#include <QStyledItemDelegate>
 #include <QTableView>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -29,6 +30,34 @@ QString stamp()
 }
 
 const QString TsvFilter = QStringLiteral("Текст с табуляциями (*.tsv *.txt);;Все файлы (*)");
+
+} // namespace
+
+namespace {
+
+// The selection paints over a row's background: a marked row keeps its red,
+// darker, when selected.
+class AlarmKeepingDelegate : public QStyledItemDelegate
+{
+public:
+    AlarmKeepingDelegate(const LineStatsModel *model, QObject *parent)
+        : QStyledItemDelegate(parent), model_(model)
+    {
+    }
+
+protected:
+    void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        if (model_->alarmed(index.row())) {
+            option->palette.setColor(QPalette::Highlight, QColor(176, 32, 32));
+            option->palette.setColor(QPalette::HighlightedText, Qt::white);
+        }
+    }
+
+private:
+    const LineStatsModel *model_;
+};
 
 } // namespace
 
@@ -53,20 +82,27 @@ DiagnosticsWindow::DiagnosticsWindow(linestats::LineStats &stats, Dialogs *dialo
     table_->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
     // Widths fixed once for the widest text a column takes: measuring the
     // cells on every refresh would cost the window thread more than the rest.
-    const QStringList widest = {QStringLiteral("Линия"), QStringLiteral("000000"), QStringLiteral("000000"),
+    const QStringList widest = {QStringLiteral("000 (до поиска)"), QStringLiteral("000000"),
                                 QStringLiteral("000000"), QStringLiteral("000000"), QStringLiteral("000000"),
-                                QStringLiteral("000000"), QStringLiteral("000000"), QStringLiteral("0000"),
-                                QStringLiteral("0000"), QStringLiteral("0000"), QStringLiteral("00:00:00"),
-                                QStringLiteral("10,0 %, 1920 бит/с")};
+                                QStringLiteral("000000"), QStringLiteral("000000"), QStringLiteral("000000"),
+                                QStringLiteral("000000"), QStringLiteral("0000"), QStringLiteral("0000"),
+                                QStringLiteral("0000"), QStringLiteral("00:00:00"),
+                                QStringLiteral("10,0 %, 1920 бит/с"),
+                                // The line's state at its longest: never cut to "…".
+                                QStringLiteral("ошибки растут: 20 из 20; ошибок записи в порт: 000")};
     QFont bold = table_->font();
     bold.setBold(true);
     const QFontMetrics metrics(bold);
+    int tableWidth = 0;
     for (int c = 0; c < widest.size(); ++c) {
         const QString title = model_->headerData(c, Qt::Horizontal).toString();
-        table_->setColumnWidth(
-            c, std::max(metrics.horizontalAdvance(widest.at(c)), metrics.horizontalAdvance(title)) + 10);
+        const int width = std::max(metrics.horizontalAdvance(widest.at(c)), metrics.horizontalAdvance(title)) + 10;
+        table_->setColumnWidth(c, width);
+        tableWidth += width;
     }
     table_->horizontalHeader()->setStretchLastSection(true);
+    table_->setItemDelegate(new AlarmKeepingDelegate(model_, table_));
+    resize(std::max(width(), tableWidth + 40), height());
     table_->setWordWrap(false);
     connect(table_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             &DiagnosticsWindow::selectionMoved);

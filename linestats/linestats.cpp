@@ -122,7 +122,7 @@ LineStats::Parties LineStats::parties(const ExchangeRecord &r)
     return v;
 }
 
-void LineStats::count(Counters &c, const ExchangeRecord &r, const Parties &v, qint64 atMs)
+void LineStats::count(Counters &c, const ExchangeRecord &r, const Parties &v, qint64 atMs, bool beforeSearch)
 {
     const bool asked = !r.request.isEmpty();
     if (asked) {
@@ -165,7 +165,7 @@ void LineStats::count(Counters &c, const ExchangeRecord &r, const Parties &v, qi
             c.lastGoodReplyMs = atMs + std::max(0, r.roundTripMs);
         }
     }
-    if (asked) {
+    if (asked && !beforeSearch) {
         c.failed += failed ? 1 : 0;
         c.recent.add(failed);
     }
@@ -188,9 +188,20 @@ void LineStats::add(const ExchangeRecord &r)
     const Parties v = parties(r);
     // Whose row: the address asked; for an unasked frame, the one it came from.
     const std::optional<quint8> owner = v.asked ? v.asked : v.answerer;
-    if (owner)
-        count(rows_[*owner], r, v, atMs);
-    count(total_, r, v, atMs);
+    // The window's first address, asked before any search, stays that until
+    // a search finds a reader there.
+    bool beforeSearch = false;
+    if (owner) {
+        const bool fresh = rows_.find(*owner) == rows_.end();
+        Counters &c = rows_[*owner];
+        if (fresh && v.asked == FirstAddress && !searched_)
+            c.beforeSearch = true;
+        beforeSearch = c.beforeSearch && v.asked;
+        count(c, r, v, atMs, beforeSearch);
+    }
+    count(total_, r, v, atMs, beforeSearch);
+    if (!v.found.isEmpty())
+        searched_ = true;
     if (r.writeFailed)
         ++total_.writeErrors;
     // Every address that answered gets its row, even when it was not asked.
@@ -198,6 +209,7 @@ void LineStats::add(const ExchangeRecord &r)
         rows_[*v.answerer];
     for (quint8 found : v.found) {
         Counters &c = rows_[found];
+        c.beforeSearch = false;
         c.lastGoodReplyMs = std::max(c.lastGoodReplyMs, atMs + std::max(0, r.roundTripMs));
     }
     sample(r, v, atMs);
@@ -267,6 +279,7 @@ void LineStats::reset()
 void LineStats::portOpened()
 {
     trends_.breakAll();
+    searched_ = false;
     reset();
 }
 

@@ -28,6 +28,8 @@ constexpr int LineBitsPerSecond = 19200;
 constexpr int BitsPerByte = 10;
 // The line's load is what went over it in the last 10 seconds.
 constexpr qint64 LoadWindowMs = 10000;
+// The address the window polls before a search has found any reader.
+constexpr quint8 FirstAddress = 0;
 // The error share that marks a row is taken over the last 20 requests (10 s).
 constexpr int RecentRequests = 20;
 
@@ -98,13 +100,18 @@ struct Counters {
     int failed = 0;       // requests whose exchange failed in any of these ways
     ResponseTimes times;  // of the replies that answered their request whole and right
     qint64 lastGoodReplyMs = -1; // ms since the epoch
+    // The address was first asked before any reader search was answered on
+    // this port, and no search has found a reader there: the window polls
+    // its first address ("0") before anyone knows the readers.
+    bool beforeSearch = false;
     RecentOutcomes recent;
     WireLoad wire;
 };
 
 // Why a row catches the eye, or nothing: at least two of the last 20 requests
 // failed and at least one in ten. The text says whether the share is rising
-// over what it was before them.
+// over what it was before them. Requests that went out before any search was
+// answered are no reader's errors and count in no mark.
 std::optional<QString> alarm(const Counters &c);
 
 // The addresses and the line total, with the trends, fed record by record.
@@ -140,12 +147,14 @@ signals:
 private:
     struct Parties;
     Parties parties(const ExchangeRecord &r);
-    void count(Counters &c, const ExchangeRecord &r, const Parties &v, qint64 atMs);
+    void count(Counters &c, const ExchangeRecord &r, const Parties &v, qint64 atMs, bool beforeSearch);
     void sample(const ExchangeRecord &r, const Parties &v, qint64 atMs);
 
     std::map<quint8, Counters> rows_;
     Counters total_;
     Trends trends_;
+    // A reader search was answered since the port opened.
+    bool searched_ = false;
 };
 
 } // namespace linestats

@@ -5,6 +5,7 @@
 #include "diagnostics/diagnosticswindow.h"
 #include "diagnostics/statsmodel.h"
 #include "diagnostics/trendcharts.h"
+#include "linestats/linestats.h"
 #include "linestats/trends.h"
 
 #include <QApplication>
@@ -139,4 +140,47 @@ TEST_F(DiagnosticsTest, ScrollingBackStopsFollowingAndFollowResumes)
     charts->follow();
     EXPECT_TRUE(charts->following());
     EXPECT_GE(charts->viewEndMs(), stopped);
+}
+
+// F11 against a scripted line: polls of the first address before any search,
+// the search, noise, a flood, two readers answering one request, silence.
+TEST_F(DiagnosticsTest, TellsNoiseTwoRepliesAndPreSearchPollsForWhatTheyAre)
+{
+    openPort(); // the address box holds "0": the window polls 0 before a search
+    DiagnosticsWindow *diag = open();
+    ASSERT_NE(diag, nullptr);
+    for (int i = 0; i < 5; ++i)
+        tick();
+    w->Opros_Click();
+    tick();                                   // the search goes out
+    tick(QByteArray::fromHex("05"));          // reader 5 answers it
+    tick();                                   // identification of 5 goes out
+    const QByteArray good = readerData(5, 500);
+    tick(replyFrame(5, 0xFC, QByteArray::fromHex("0102030004003000"))); // 0xF0 goes out next
+    tick(good);
+    tick(QByteArray(3, '\x55'));              // noise
+    tick(QByteArray(255, '\xFF'));            // a flood
+    tick(good.left(21 - 4) + replyFrame(5, 0xFA)); // neither: a broken frame
+    tick(readerData(5, 510).left(20) + QByteArray(1, char(proto::crc8(readerData(5, 510).left(20))))
+         + replyFrame(9, 0xF2, QByteArray(1, '\1'))); // two readers answered
+    tick();                                   // silence
+    tick(good);
+    settle(diag);
+
+    const LineStatsModel *model = diag->model();
+    const int zero = model->rowOf(0), five = model->rowOf(5);
+    ASSERT_GE(zero, 0);
+    ASSERT_GE(five, 0);
+    EXPECT_EQ(model->index(zero, LineStatsModel::Address).data().toString(), "0 (до поиска)");
+    EXPECT_FALSE(model->alarmed(zero));
+    // The poll that went out as the search answer came is no reader's error either.
+    EXPECT_EQ(model->index(zero, LineStatsModel::NoReply).data().toString(), "6");
+    EXPECT_EQ(model->index(five, LineStatsModel::Noise).data().toString(), "2");
+    EXPECT_EQ(model->index(five, LineStatsModel::Unexpected).data().toString(), "1");
+    // Response times of the identification and the two good replies only.
+    const auto *stats = w->findChild<linestats::LineStats *>();
+    ASSERT_NE(stats, nullptr);
+    EXPECT_EQ(stats->row(5)->times.count(), 3);
+    EXPECT_EQ(stats->total().times.count(), 4); // and the search answer
+    EXPECT_EQ(stats->total().recent.count(), 9);  // the search and the requests after it
 }
