@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QShortcut>
 #include <QSplitter>
+#include <QCheckBox>
 #include <QStyledItemDelegate>
 #include <QTableView>
 #include <QTimer>
@@ -151,6 +152,14 @@ DiagnosticsWindow::DiagnosticsWindow(linestats::LineStats &stats, Dialogs *dialo
     splitter->setSizes({table_->verticalHeader()->defaultSectionSize() * 7, 560});
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(reset);
+    // Off at every start: the window's own poll is the specified one.
+    auto *pollAll = new QCheckBox(QStringLiteral("Опрашивать всех найденных"), this);
+    pollAll->setObjectName(QStringLiteral("pollAll"));
+    pollAll->setToolTip(QStringLiteral("Автоматический опрос каждого такта идёт по очереди ко всем "
+                                       "считывателям последнего поиска; главное окно показывает "
+                                       "только выбранный"));
+    connect(pollAll, &QCheckBox::toggled, this, &DiagnosticsWindow::pollAllToggled);
+    buttons->addWidget(pollAll);
     buttons->addStretch();
     buttons->addWidget(saveStats);
     buttons->addWidget(saveTrendData);

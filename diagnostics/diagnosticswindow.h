@@ -38,6 +38,10 @@ public:
     QString saveTrends(const QString &path);
     QString saveChart(const QString &path);
 
+signals:
+    // The technician turned "Опрашивать всех найденных" on or off.
+    void pollAllToggled(bool on);
+
 protected:
     void showEvent(QShowEvent *event) override;
     void hideEvent(QHideEvent *event) override;

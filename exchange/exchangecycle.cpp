@@ -53,6 +53,11 @@ void ExchangeCycle::whenSettled(Then then)
     issue({VerbKind::Show, {}, std::move(then)});
 }
 
+void ExchangeCycle::pollAll(bool on)
+{
+    issue({on ? VerbKind::PollAll : VerbKind::PollPicked, {}, {}});
+}
+
 void ExchangeCycle::issue(Verb verb)
 {
     if (lost_) {
@@ -95,6 +100,12 @@ void ExchangeCycle::apply(const Verb &verb)
         v_.mode_yes = 2;
         break;
     case VerbKind::Show:
+        break;
+    case VerbKind::PollAll:
+        roundOn_ = true;
+        break;
+    case VerbKind::PollPicked:
+        roundOn_ = false;
         break;
     }
     if (verb.then)
@@ -139,6 +150,9 @@ std::vector<ExchangeCycle::Dropped> ExchangeCycle::takeDropped()
 
 void ExchangeCycle::reset()
 {
+    roundOn_ = false;
+    round_.clear();
+    roundNext_ = 0;
     v_.mode_yes = 2;
     v_.net_opr = 0;
     v_.CointWrs = 0;
@@ -183,27 +197,33 @@ TickStart ExchangeCycle::begin(const Selection &s)
         start.addressChanged = true;
     }
 
-    // Nothing pending: poll the device of the open page.
+    // Nothing pending: poll the device of the open page; going round the
+    // line, the next reader of the last search.
     if (v_.wrs.isEmpty() && s.listIndex >= 0) {
+        std::optional<quint8> to = s.address;
+        if (roundOn_ && !round_.isEmpty() && s.address) {
+            roundNext_ %= int(round_.size());
+            to = round_.at(roundNext_++);
+            start.roundPoll = *to != *s.address;
+        }
         switch (s.page) {
         case Page::Tag:
-            v_.wrs = requestTo(s.address, proto::code(Command::TagPoll),
-                              proto::Long_to_string(proto::TagPollNumber));
+            v_.wrs = requestTo(to, proto::code(Command::TagPoll), proto::Long_to_string(proto::TagPollNumber));
             break;
         case Page::Reader:
-            v_.wrs = requestTo(s.address, proto::code(Command::ReaderData));
+            v_.wrs = requestTo(to, proto::code(Command::ReaderData));
             break;
         case Page::Bridge:
             if (v_.CointWrs == 1) {
-                v_.wrs = requestTo(s.address, proto::code(Command::SlaveRs485));
+                v_.wrs = requestTo(to, proto::code(Command::SlaveRs485));
                 v_.CointWrs = 0;
             } else {
-                v_.wrs = requestTo(s.address, proto::code(Command::SlaveData));
+                v_.wrs = requestTo(to, proto::code(Command::SlaveData));
                 v_.CointWrs = 1;
             }
             break;
         }
-        if (s.page != Page::Tag && !v_.wrs.isEmpty())
+        if (s.page != Page::Tag && !v_.wrs.isEmpty() && !start.roundPoll)
             start.pollChecksum = quint8(v_.wrs.back());
     }
 
@@ -224,7 +244,9 @@ TickOutcome ExchangeCycle::finish(const TickStart &start, bool written, const QB
     TickOutcome out;
     // The reply read now answers the request written last tick.
     const QByteArray asked = lastSent_;
+    const bool round = lastRound_;
     lastSent_.clear();
+    lastRound_ = false;
     if (!written) {
         // The reply is dropped with the port; nothing built for it survives.
         out.writeFailed = true;
@@ -232,7 +254,21 @@ TickOutcome ExchangeCycle::finish(const TickStart &start, bool written, const QB
         return out;
     }
     lastSent_ = start.request;
+    lastRound_ = start.roundPoll;
     out.lamp = LampAction::Blink;
+
+    if (round) {
+        // Another reader's poll of the round: recorded, never shown here.
+        out.reply = reply;
+        if (!reply.isEmpty()) {
+            const std::optional<quint8> to = quint8(asked.at(1));
+            out.reception = proto::classify(reply, {asked, false, to});
+            if (!out.reception.used() || !out.reception.frame)
+                out.dropped = status::dropped(out.reception);
+            out.lamp = LampAction::Red;
+        }
+        return out;
+    }
 
     if (reply.isEmpty()) {
         // Silence: keep the status that was showing, say what is missing.
@@ -279,6 +315,11 @@ TickOutcome ExchangeCycle::finish(const TickStart &start, bool written, const QB
         // Not a frame: the answer to a reader search, one byte per reader.
         if (const auto *found = std::get_if<proto::Addresses>(&rc.decoded)) {
             v_.wrs = requestTo(found->list.first(), proto::code(Command::Identification));
+            round_.clear();
+            for (quint8 a : found->list)
+                if (!round_.contains(a))
+                    round_.append(a);
+            roundNext_ = 0;
             out.dump = proto::hexDump(reply, QLatin1Char(' '));
             setStatus(out, status::searchDone());
             out.decoded = reply::NetworkPoll{found->list};

@@ -46,6 +46,7 @@ struct TickStart {
     QByteArray request;        // written once the read is over; may be empty
     quint8 pollChecksum = 0;   // checksum of a reader or bridge poll built this tick, else 0
     bool addressChanged = false; // another reader was picked: its values are to be reloaded
+    bool roundPoll = false;    // the automatic poll went to another reader than the one picked
 };
 
 // The replies that carry data, decoded, and what the window does with them.
@@ -112,6 +113,12 @@ public:
     void requestReload();
     // Runs `then` once every verb issued before has taken effect.
     void whenSettled(Then then);
+    // "Обход линии": while on, the automatic poll of each tick goes to the
+    // next reader of the last search in turn (the one picked among them);
+    // what the others answer is recorded but never shown in the window.
+    // Off at every start.
+    void pollAll(bool on);
+    bool pollingAll() const { return roundOn_; }
 
     // --- The connection ------------------------------------------------
     // Start values, as the window has them when it loads.
@@ -152,7 +159,7 @@ public:
     void restore(const CycleVars &vars) { v_ = vars; }
 
 private:
-    enum class VerbKind { Queue, Append, Drop, Search, AwaitTagRead, Reload, Show };
+    enum class VerbKind { Queue, Append, Drop, Search, AwaitTagRead, Reload, Show, PollAll, PollPicked };
     struct Verb {
         VerbKind kind;
         QByteArray request;
@@ -170,6 +177,11 @@ private:
     CycleVars v_;
     // The request written last tick: the reply read now answers it.
     QByteArray lastSent_;
+    bool lastRound_ = false; // it was a poll of the round to another reader
+    // The round of "Обход линии": the readers of the last search.
+    bool roundOn_ = false;
+    QVector<quint8> round_;
+    int roundNext_ = 0;
     bool inTick_ = false;
     bool lost_ = false;
     std::vector<Verb> deferred_;

@@ -200,6 +200,9 @@ void LineStats::add(const ExchangeRecord &r)
         count(c, r, v, atMs, beforeSearch);
     }
     count(total_, r, v, atMs, beforeSearch);
+    // Bytes flushed unread are the line's load, no reader's.
+    if (r.unread > 0)
+        total_.wire.add(atMs, r.unread);
     if (!v.found.isEmpty())
         searched_ = true;
     if (r.writeFailed)

@@ -165,6 +165,16 @@ TEST(LineStatsTest, ResponseTimePercentilesLoadAndTheErrorMark)
         stats.add(record(T0 + 11'500 + i * 500, Poll5, readerData(5, 1, 1, 1)));
     EXPECT_FALSE(linestats::alarm(*stats.row(5)));
 
+    // A flood: the read takes 255 bytes and the rest is flushed unread. All of
+    // it loaded the line; none of it is a response time.
+    ExchangeRecord flood = record(T0 + 60'000, Poll5, QByteArray(255, '\xFF'), 400);
+    flood.unread = 705;
+    const int times = stats.total().times.count();
+    stats.add(flood);
+    EXPECT_DOUBLE_EQ(stats.total().wire.bitsPerSecond(T0 + 60'000), (4 + 255 + 705) * 10 * 1000.0 / 10'000);
+    EXPECT_EQ(stats.total().times.count(), times);
+    EXPECT_EQ(stats.total().noise, 1);
+
     stats.reset();
     EXPECT_TRUE(stats.addresses().isEmpty());
     EXPECT_EQ(stats.total().requests, 0);

@@ -9,6 +9,7 @@
 #include "linestats/trends.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QFile>
 #include <QKeyEvent>
 #include <QTableView>
@@ -183,4 +184,55 @@ TEST_F(DiagnosticsTest, TellsNoiseTwoRepliesAndPreSearchPollsForWhatTheyAre)
     EXPECT_EQ(stats->row(5)->times.count(), 3);
     EXPECT_EQ(stats->total().times.count(), 4); // and the search answer
     EXPECT_EQ(stats->total().recent.count(), 9);  // the search and the requests after it
+}
+
+// "Обход линии": the automatic poll goes round the readers of the last
+// search, one a tick; the operator's requests come first; the main window
+// shows only the reader picked, and F11 every reader.
+TEST_F(DiagnosticsTest, PollingAllGoesRoundTheReadersOfTheLastSearch)
+{
+    openPort();
+    DiagnosticsWindow *diag = open();
+    ASSERT_NE(diag, nullptr);
+    auto *pollAll = diag->findChild<QCheckBox *>("pollAll");
+    ASSERT_NE(pollAll, nullptr);
+    EXPECT_FALSE(pollAll->isChecked());
+    w->Opros_Click();
+    tick();                                    // the search goes out
+    tick(QByteArray::fromHex("05070C"));       // 5, 7 and 12 answer it
+    tick();                                    // identification of 5
+    tick(replyFrame(5, 0xFC, QByteArray::fromHex("0102030004003000")));
+    ASSERT_EQ(lastWritten(), proto::buildRequest(5, 0xF0));
+
+    pollAll->setChecked(true);
+    QVector<QByteArray> sent;
+    const auto step = [&](const QByteArray &reply) {
+        tick(reply);
+        sent << lastWritten();
+    };
+    step(readerData(5, 500));                  // to 5 again: the round starts with the first found
+    step(readerData(5, 500));                  // to 7
+    step(readerData(7, 999));                  // to 12
+    w->cycle().queueRequest(proto::buildRequest(5, 0xF7));
+    step(readerData(12, 888));                 // the operator's request first
+    EXPECT_EQ(text("uroven"), "500");          // the others' values never reach the main window
+    step(replyFrame(5, 0xF1, QByteArray::fromHex("1000"))); // then 5, in its turn
+    pollAll->setChecked(false);
+    step(readerData(5, 510));                  // back to the picked reader alone
+    step(readerData(5, 510));
+    EXPECT_EQ(sent, (QVector<QByteArray>{proto::buildRequest(5, 0xF0), proto::buildRequest(7, 0xF0),
+                                         proto::buildRequest(12, 0xF0), proto::buildRequest(5, 0xF7),
+                                         proto::buildRequest(5, 0xF0), proto::buildRequest(5, 0xF0),
+                                         proto::buildRequest(5, 0xF0)}));
+    settle(diag);
+    const auto *stats = w->findChild<linestats::LineStats *>();
+    ASSERT_NE(stats, nullptr);
+    for (const quint8 other : {quint8(7), quint8(12)}) {
+        ASSERT_NE(stats->row(other), nullptr) << int(other);
+        EXPECT_EQ(stats->row(other)->requests, 1) << int(other);
+        EXPECT_EQ(stats->row(other)->replies, 1) << int(other);
+        EXPECT_EQ(stats->row(other)->unexpected + stats->row(other)->dropped, 0) << int(other);
+        EXPECT_EQ(stats->row(other)->times.count(), 1) << int(other);
+    }
+    EXPECT_EQ(stats->trends().series(7, linestats::Quantity::ReaderLevel).size(), 1u);
 }
