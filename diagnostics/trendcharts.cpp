@@ -17,6 +17,7 @@
 #include <QWheelEvent>
 
 #include <algorithm>
+#include <cmath>
 #include <functional>
 
 using linestats::Quantity;
@@ -43,6 +44,17 @@ bool hasValues(const TrendSeries &s)
 }
 
 } // namespace
+
+int distinctTicks(double min, double max, int ticks, int decimals)
+{
+    const double step = std::pow(10.0, -decimals);
+    const double span = max - min;
+    if (ticks < 2 || !(span > 0))
+        return 2;
+    if (span / (ticks - 1) >= step * (1 - 1e-9))
+        return ticks;
+    return std::clamp(int(std::floor(span / step + 1e-9)) + 1, 2, ticks);
+}
 
 // One quantity's chart. A piece between two gaps is drawn as a row of short
 // line series ("tiles") sharing their end points, a lone value as a dot: a
@@ -194,7 +206,11 @@ public:
             if (low_ <= high_) {
                 const double pad = high_ > low_ ? (high_ - low_) * 0.08 : std::max(1.0, std::abs(high_) * 0.02);
                 y_->setRange(low_ - pad, high_ + pad);
-                y_->applyNiceNumbers(); // whole steps: no label repeats a rounded neighbour
+                y_->setTickCount(5);
+                y_->applyNiceNumbers();
+                // Nice steps can still be finer than the labels print.
+                y_->setTickCount(distinctTicks(y_->min(), y_->max(), y_->tickCount(),
+                                               linestats::info(quantity_).decimals));
             }
             stage_ = Stage::Tiles;
             break;

@@ -23,6 +23,11 @@ class QTimer;
 class QVBoxLayout;
 class TrendChart;
 
+// How many labels a value axis from `min` to `max` may carry when they are
+// printed with `decimals` digits: no fewer than 2, no more than `ticks`, and
+// never two neighbours that print alike ("31 31 30 30 29").
+int distinctTicks(double min, double max, int ticks, int decimals);
+
 class TrendCharts : public QWidget
 {
     Q_OBJECT

@@ -236,3 +236,21 @@ TEST_F(DiagnosticsTest, PollingAllGoesRoundTheReadersOfTheLastSearch)
     }
     EXPECT_EQ(stats->trends().series(7, linestats::Quantity::ReaderLevel).size(), 1u);
 }
+
+TEST(TrendAxis, NoTwoNeighbouringLabelsPrintAlike)
+{
+    struct Row {
+        double min, max;
+        int ticks, decimals, expected;
+    };
+    const Row rows[] = {
+        {29, 31, 5, 0, 3},     // whole degrees: 29 30 31, not 29 30 30 31 31
+        {28, 32, 5, 0, 5},
+        {0, 1000, 5, 0, 5},
+        {29, 30, 5, 0, 2},
+        {29, 30, 5, 1, 5},     // tenths print every quarter apart
+        {21.5, 21.5, 5, 2, 2}, // one value
+    };
+    for (const Row &r : rows)
+        EXPECT_EQ(distinctTicks(r.min, r.max, r.ticks, r.decimals), r.expected) << r.min << ".." << r.max;
+}
