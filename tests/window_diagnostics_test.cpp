@@ -9,6 +9,9 @@
 #include "linestats/trends.h"
 
 #include <QApplication>
+#include <QChartView>
+#include <QMouseEvent>
+#include <QToolTip>
 #include <QCheckBox>
 #include <QFile>
 #include <QKeyEvent>
@@ -253,4 +256,23 @@ TEST(TrendAxis, NoTwoNeighbouringLabelsPrintAlike)
     };
     for (const Row &r : rows)
         EXPECT_EQ(distinctTicks(r.min, r.max, r.ticks, r.decimals), r.expected) << r.min << ".." << r.max;
+}
+
+TEST_F(DiagnosticsTest, HoveringAChartNamesTheTimeAndTheValueThere)
+{
+    connectToReader(5);
+    DiagnosticsWindow *diag = open();
+    ASSERT_NE(diag, nullptr);
+    tick();
+    tick(readerData(5, 500));
+    settle(diag);
+    for (int i = 0; i < 50; ++i)
+        QCoreApplication::processEvents(); // the chart fills piece by piece between events
+    auto *view = diag->findChild<QChartView *>(QStringLiteral("trend%1").arg(int(linestats::Quantity::ReaderLevel)));
+    ASSERT_NE(view, nullptr);
+    const QPoint at = view->mapFromScene(view->chart()->mapToScene(view->chart()->plotArea().center()));
+    QMouseEvent move(QEvent::MouseMove, QPointF(at), QPointF(view->viewport()->mapToGlobal(at)), Qt::NoButton,
+                     Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(view->viewport(), &move);
+    EXPECT_TRUE(QToolTip::text().endsWith("  500")) << QToolTip::text().toStdString();
 }
