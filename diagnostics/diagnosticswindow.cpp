@@ -12,6 +12,8 @@
 #include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QImage>
+#include <QPainter>
 #include <QPushButton>
 #include <QShortcut>
 #include <QSplitter>
@@ -216,14 +218,29 @@ void DiagnosticsWindow::hideEvent(QHideEvent *event)
     QWidget::hideEvent(event);
 }
 
+QString DiagnosticsWindow::heading(std::optional<quint8> address, qint64 fromMs, qint64 toMs) const
+{
+    const QString port = portName_ ? portName_() : QString();
+    const QString format = QStringLiteral("dd.MM.yyyy HH:mm:ss");
+    QStringList parts{QStringLiteral("Диагностика линии")};
+    parts << QStringLiteral("порт ") + (port.isEmpty() ? QStringLiteral("—") : port);
+    parts << (address ? QStringLiteral("адрес %1").arg(*address) : QStringLiteral("все адреса"));
+    parts << QDateTime::fromMSecsSinceEpoch(fromMs).toString(format) + QStringLiteral(" – ")
+                 + QDateTime::fromMSecsSinceEpoch(toMs).toString(format);
+    return parts.join(QStringLiteral("; "));
+}
+
 QString DiagnosticsWindow::saveStatistics(const QString &path)
 {
-    return saveWhole(path, model_->toTsv().toUtf8());
+    const QString head = QStringLiteral("# ") + heading({}, stats_.since(), QDateTime::currentMSecsSinceEpoch());
+    return saveWhole(path, (head + QLatin1Char('\n') + model_->toTsv()).toUtf8());
 }
 
 QString DiagnosticsWindow::saveTrends(const QString &path)
 {
-    return saveWhole(path, charts_->toTsv().toUtf8());
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    const QString head = QStringLiteral("# ") + heading(charts_->address(), now - linestats::Trends::SpanMs, now);
+    return saveWhole(path, (head + QLatin1Char('\n') + charts_->toTsv()).toUtf8());
 }
 
 QString DiagnosticsWindow::saveChart(const QString &path)
@@ -231,7 +248,21 @@ QString DiagnosticsWindow::saveChart(const QString &path)
     QByteArray png;
     QBuffer buffer(&png);
     buffer.open(QIODevice::WriteOnly);
-    if (!charts_->picture().save(&buffer, "PNG"))
+    // The charts under a line that says what they show.
+    const QPixmap charts = charts_->picture();
+    const QString head = heading(charts_->address(), charts_->viewStartMs(), charts_->viewEndMs());
+    const QFontMetrics metrics(font());
+    const int top = metrics.height() * 2;
+    QImage picture(std::max(charts.width(), metrics.horizontalAdvance(head) + 20), charts.height() + top,
+                   QImage::Format_RGB32);
+    picture.fill(Qt::white);
+    {
+        QPainter painter(&picture);
+        painter.setFont(font());
+        painter.drawText(QRect(10, 0, picture.width() - 20, top), Qt::AlignVCenter | Qt::AlignLeft, head);
+        painter.drawPixmap(0, top, charts);
+    }
+    if (!picture.save(&buffer, "PNG"))
         return QStringLiteral("не удалось построить рисунок");
     return saveWhole(path, png);
 }

@@ -104,7 +104,7 @@ struct LineStats::Parties {
     QVector<quint8> found;          // the addresses a search answer names
 };
 
-LineStats::LineStats(QObject *parent) : QObject(parent) {}
+LineStats::LineStats(QObject *parent) : QObject(parent), sinceMs_(QDateTime::currentMSecsSinceEpoch()) {}
 
 LineStats::Parties LineStats::parties(const ExchangeRecord &r)
 {
@@ -274,6 +274,7 @@ void LineStats::sample(const ExchangeRecord &r, const Parties &v, qint64 atMs)
 
 void LineStats::reset()
 {
+    sinceMs_ = QDateTime::currentMSecsSinceEpoch();
     rows_.clear();
     total_ = Counters();
     emit changed();

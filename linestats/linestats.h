@@ -136,6 +136,8 @@ public:
     // The row of `address`; null when it was neither asked nor answered.
     const Counters *row(quint8 address) const;
     const Counters &total() const { return total_; }
+    // When the counters started (ms since the epoch): made, reset or a port opened.
+    qint64 since() const { return sinceMs_; }
 
     Trends &trends() { return trends_; }
     const Trends &trends() const { return trends_; }
@@ -155,6 +157,7 @@ private:
     Trends trends_;
     // A reader search was answered since the port opened.
     bool searched_ = false;
+    qint64 sinceMs_ = 0;
 };
 
 } // namespace linestats

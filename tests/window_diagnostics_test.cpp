@@ -86,9 +86,13 @@ TEST_F(DiagnosticsTest, F11OpensARowPerAddressAndItSavesWhatItShows)
     const QString statsPath = dir.filePath("статистика.tsv");
     ASSERT_EQ(diag->saveStatistics(statsPath), QString());
     const QStringList lines = fileLines(statsPath);
-    ASSERT_EQ(lines.size(), model->rowCount() + 1);
+    ASSERT_EQ(lines.size(), model->rowCount() + 2);
+    // First what the file shows: the port, every address, the span with its date.
+    const QString today = QDate::currentDate().toString("dd.MM.yyyy");
+    EXPECT_TRUE(lines.at(0).startsWith("# Диагностика линии; порт COM")) << lines.at(0).toStdString();
+    EXPECT_TRUE(lines.at(0).contains("все адреса; " + today)) << lines.at(0).toStdString();
     for (int row = 0; row < model->rowCount(); ++row) {
-        const QStringList fields = lines.at(row + 1).split(QLatin1Char('\t'));
+        const QStringList fields = lines.at(row + 2).split(QLatin1Char('\t'));
         ASSERT_EQ(fields.size(), LineStatsModel::ColumnCount);
         for (int column = 0; column < LineStatsModel::ColumnCount; ++column) {
             const QString shown = model->index(row, column).data().toString();
@@ -105,6 +109,7 @@ TEST_F(DiagnosticsTest, F11OpensARowPerAddressAndItSavesWhatItShows)
     EXPECT_TRUE(diag->charts()->shownQuantities().contains(linestats::Quantity::ReaderLevel));
     const QString trendsPath = dir.filePath("тренды.tsv");
     ASSERT_EQ(diag->saveTrends(trendsPath), QString());
+    EXPECT_TRUE(fileLines(trendsPath).at(0).contains("; адрес 5; " + today)) << fileLines(trendsPath).at(0).toStdString();
     QStringList levels;
     for (const QString &line : fileLines(trendsPath)) {
         const QStringList f = line.split(QLatin1Char('\t'));
