@@ -169,6 +169,9 @@ void ExchangeCycle::lineLost()
 void ExchangeCycle::portOpened()
 {
     lost_ = false;
+    // Nothing is in flight on a port just opened.
+    lastSent_.clear();
+    lastRound_ = false;
 }
 
 void ExchangeCycle::settle()
