@@ -154,7 +154,7 @@ DiagnosticsWindow::DiagnosticsWindow(linestats::LineStats &stats, Dialogs *dialo
     splitter->setSizes({table_->verticalHeader()->defaultSectionSize() * 7, 560});
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(reset);
-    // Off at every start: the window's own poll is the specified one.
+    // Off at every start: the window polls the reader picked, as it always has.
     auto *pollAll = new QCheckBox(QStringLiteral("Опрашивать всех найденных"), this);
     pollAll->setObjectName(QStringLiteral("pollAll"));
     pollAll->setToolTip(QStringLiteral("Автоматический опрос каждого такта идёт по очереди ко всем "
