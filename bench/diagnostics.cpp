@@ -41,6 +41,8 @@ void openDiagnosticsWithTrends(frmSerial &w)
             reply.append(char(proto::crc8(reply)));
             r.reply = reply;
             r.checksum = ExchangeRecord::Checksum::Right;
+            r.verdict = proto::Verdict::Taken;
+            r.decoded = *proto::decodeReaderData(reply);
             r.roundTripMs = 20;
             r.meaning = QStringLiteral("данные считывателя");
         } else {

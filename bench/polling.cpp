@@ -13,6 +13,7 @@
 #include "app/program.h"
 #include "serial/portlayer.h"
 #include "sim/simline.h"
+#include "window/windowseam.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -115,6 +116,9 @@ int pollingMode(int argc, char **argv)
     TimedApplication app(argc, argv);
     // The same run with the diagnostics window open on 10 minutes of trends.
     const bool diagnostics = argc > 2 && std::string(argv[2]) == "--diagnostics";
+    // And once more with "Опрашивать всех найденных" on: the poll goes round
+    // every reader the search found.
+    const bool pollAll = argc > 3 && std::string(argv[3]) == "--poll-all";
 
     SilentDialogs dialogs;
     Program program(true, &dialogs);
@@ -259,6 +263,8 @@ int pollingMode(int argc, char **argv)
         return 1;
     }
     w.Opros_Click();
+    if (pollAll)
+        WindowSeam::cycle(w).pollAll(true);
 
     double rss30 = -1;
     QTimer::singleShot(kRssAfterMs, &w, [&] { rss30 = statusMiB("VmRSS"); });

@@ -287,6 +287,8 @@ int orchestrate(const Options &options)
     std::fprintf(stderr, "rfid_bench: again with the diagnostics window open on 10 minutes of trends "
                          "(about 150 s)...\n");
     const Figures diag = runMode(env, "--window --diagnostics");
+    std::fprintf(stderr, "rfid_bench: again going round every reader found (about 150 s)...\n");
+    const Figures round = runMode(env, "--window --diagnostics --poll-all");
 
     // 6. The floor, in its own process.
     Figures floor;
@@ -388,6 +390,15 @@ int orchestrate(const Options &options)
         std::printf("  RSS after 30 s polling       %8.1f MiB\n", get(diag, "rss_30s_mib"));
     } else {
         std::printf("\n  diagnostics window figures   not measured (see the messages above)\n");
+    }
+    if (!round.empty() && get(round, "busy_reply_count") > 0) {
+        std::printf("\nThe same going round every reader found (\"Опрашивать всех найденных\" on)\n");
+        std::printf("  window thread busy, reply    %8.2f ms   (99th percentile; max %.2f ms)\n",
+                    get(round, "busy_reply_ms_p99"), get(round, "busy_reply_ms_max"));
+        std::printf("  CPU per tick                 %8.1f us   (window thread, mean; = %.3f %% of one core)\n",
+                    get(round, "cpu_tick_us_mean"), get(round, "cpu_tick_us_mean") / 5000.0);
+        std::printf("  request cadence on the wire  %8.1f ms   (median; max deviation %.1f ms)\n",
+                    get(round, "cadence_ms_median"), get(round, "cadence_dev_ms_max"));
     }
 
     const bool cadenceMet = std::abs(cadMed - 500.0) < 1.0 && cadDevMax <= 5.0;

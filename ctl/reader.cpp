@@ -3,49 +3,17 @@
 #include "ctl/failure.h"
 #include "ctl/lineclient.h"
 #include "protocol/conversions.h"
-#include "protocol/crc8.h"
 #include "protocol/frame.h"
 
 namespace {
 
 using proto::Command;
 
-// Reply lengths, checksum included: what each layout needs.
-constexpr int kConfirmation = 4;
-constexpr int kModeConfirmation = 5;
-constexpr int kIdentification = 7;      // the serial number; the version needs 10
-constexpr int kReaderDataShort = 21;
-constexpr int kDelay = 6;
-constexpr int kIdTable = 44;
-constexpr int kTagPoll = 13;
-constexpr int kTagData = 20;
-
 QString requestName(Command c)
 {
     const proto::CommandInfo *row = proto::commandInfo(proto::code(c));
     return proto::byteHex(proto::code(c)) + QStringLiteral(" (")
            + QString::fromUtf8(row ? row->replyName : "") + QLatin1Char(')');
-}
-
-// The code a reader answers `request` with. The read of the table comes back
-// with the table's code, and the read of the additional parameters with the
-// code of their setting (the read's own code is taken as well).
-bool answersTo(quint8 code, Command request)
-{
-    switch (request) {
-    case Command::IdTableRead:
-        return code == proto::code(Command::IdTable);
-    case Command::DelayRead:
-        return code == proto::code(Command::Delay) || code == proto::code(request);
-    default:
-        return code == proto::code(request);
-    }
-}
-
-bool isReplyFrom(const QByteArray &r, quint8 address, Command request)
-{
-    return r.size() >= kConfirmation && quint8(r.at(0)) == proto::ReplyPrefix && quint8(r.at(1)) == address
-           && answersTo(quint8(r.at(2)), request) && proto::crc8(r, int(r.size()) - 1) == quint8(r.back());
 }
 
 } // namespace
@@ -69,10 +37,10 @@ QVector<quint8> searchLine(LineClient &line)
         // A search answer is one byte per reader; a longer reception is
         // noise or readers talking over each other, and a whole reply frame
         // is a late answer to someone else's request.
-        const std::optional<QVector<quint8>> addresses = proto::decodeNetworkPoll(result.reply);
-        if (addresses && !addresses->isEmpty())
-            return *addresses;
-        if (!addresses)
+        const proto::Reception rc = proto::classify(result.reply, {proto::networkPollFrame(), true, {}});
+        if (const auto *found = std::get_if<proto::Addresses>(&rc.decoded); found && !found->list.isEmpty())
+            return found->list;
+        if (!result.reply.isEmpty())
             noise = result.reply;
     }
     if (!noise.isEmpty())
@@ -97,40 +65,52 @@ void ReaderLink::failWrong(Command request, const QByteArray &reply) const
     fail(request, QStringLiteral("неверный ответ ") + proto::hexDump(reply, QLatin1Char(' ')).trimmed());
 }
 
-QByteArray ReaderLink::ask(Command request, const QByteArray &data, int minLength)
+proto::Reply ReaderLink::ask(Command request, const QByteArray &data)
 {
     // A request without a valid reply goes again (every request of ours
     // may be repeated: a setting written twice is the same setting); the
     // last attempt's fault is the one reported.
+    const QByteArray frame = proto::buildRequest(address_, proto::code(request), data);
     for (int attempt = 0;; ++attempt) {
-        const LineClient::Result result = line_.exchange(proto::buildRequest(address_, proto::code(request), data));
+        const LineClient::Result result = line_.exchange(frame);
         lastRequestSent_ = result.written;
         if (!result.written || result.lost)
             failLostPort(line_);
-        const bool valid = !result.reply.isEmpty() && result.reply.size() >= minLength
-                           && isReplyFrom(result.reply, address_, request);
-        if (valid)
-            return result.reply;
+        // Read as the window reads it, and stricter: every reply's checksum counts.
+        const proto::Reception rc = proto::classify(result.reply, {frame, false, address_});
+        if (rc.verdict == proto::Verdict::Taken && rc.checksumRight)
+            return rc.decoded;
         if (attempt < line_.retries())
             continue;
-        if (result.reply.isEmpty())
+        if (rc.verdict == proto::Verdict::None)
             fail(request, QStringLiteral("нет ответа"));
+        if (rc.verdict == proto::Verdict::TwoReplies)
+            fail(request, proto::verdictText(rc.verdict) + QStringLiteral(" (")
+                              + proto::hexDump(result.reply, QLatin1Char(' ')).trimmed() + QLatin1Char(')'));
         failWrong(request, result.reply);
     }
 }
 
+template <typename T>
+T ReaderLink::askFor(Command request, const QByteArray &data)
+{
+    const proto::Reply reply = ask(request, data);
+    if (const T *t = std::get_if<T>(&reply))
+        return *t;
+    fail(request, QStringLiteral("ответ без данных"));
+}
+
 proto::Identification ReaderLink::identify()
 {
-    return proto::decodeIdentification(ask(Command::Identification, {}, kIdentification));
+    const proto::Identification id = askFor<proto::Identification>(Command::Identification, {});
+    if (!id.serial)
+        fail(Command::Identification, QStringLiteral("ответ без серийного номера"));
+    return id;
 }
 
 proto::ReaderData ReaderLink::data()
 {
-    const QByteArray r = ask(Command::ReaderData, {}, kReaderDataShort);
-    const std::optional<proto::ReaderData> d = proto::decodeReaderData(r);
-    if (!d)
-        failWrong(Command::ReaderData, r);
-    return *d;
+    return askFor<proto::ReaderData>(Command::ReaderData, {});
 }
 
 ReaderSettings ReaderLink::settings()
@@ -143,8 +123,8 @@ ReaderSettings ReaderLink::settings()
     s.network = d.longForm->network;
     s.channel = d.longForm->channel;
     s.power = d.longForm->power;
-    s.delay = *proto::decodeAdditionalParams(ask(Command::DelayRead, {}, kDelay));
-    const QVector<QString> ids = *proto::decodeIdTable(ask(Command::IdTableRead, {}, kIdTable));
+    s.delay = askFor<proto::Delay>(Command::DelayRead, {}).value;
+    const QVector<QString> ids = askFor<proto::IdTable>(Command::IdTableRead, {}).ids;
     for (int i = 0; i < ReaderSettings::Cells; ++i)
         s.boundIds[std::size_t(i)] = proto::hexToNumber(ids.at(i)).value;
     return s;
@@ -152,7 +132,7 @@ ReaderSettings ReaderLink::settings()
 
 void ReaderLink::setMode(quint8 mode)
 {
-    ask(Command::Mode, QByteArray(1, char(mode)), kModeConfirmation);
+    ask(Command::Mode, QByteArray(1, char(mode)));
 }
 
 void ReaderLink::setRadio(quint16 network, quint8 channel, quint8 power)
@@ -160,38 +140,38 @@ void ReaderLink::setRadio(quint16 network, quint8 channel, quint8 power)
     QByteArray data = proto::bigEndian16(network);
     data.append(char(channel));
     data.append(char(power));
-    ask(Command::RadioParams, data, kConfirmation);
+    ask(Command::RadioParams, data);
 }
 
 void ReaderLink::setDelay(quint16 delay)
 {
-    ask(Command::Delay, proto::bigEndian16(delay), kDelay);
+    askFor<proto::Delay>(Command::Delay, proto::bigEndian16(delay));
 }
 
 void ReaderLink::setCell(int index, quint32 id)
 {
-    ask(Command::IdTable, char(index) + proto::Long_to_string(id), kIdTable);
+    askFor<proto::IdTable>(Command::IdTable, char(index) + proto::Long_to_string(id));
 }
 
 void ReaderLink::setSerial(quint32 serial)
 {
-    ask(Command::ReaderSerial, proto::Long_to_string(serial), kConfirmation);
+    ask(Command::ReaderSerial, proto::Long_to_string(serial));
 }
 
 void ReaderLink::setAddress(quint8 newAddress)
 {
-    ask(Command::NetAddress, QByteArray(1, char(newAddress)), kConfirmation);
+    ask(Command::NetAddress, QByteArray(1, char(newAddress)));
     address_ = newAddress;
 }
 
 proto::TagPoll ReaderLink::pollTag()
 {
-    return *proto::decodeTagPoll(ask(Command::TagPoll, proto::Long_to_string(proto::TagPollNumber), kTagPoll));
+    return askFor<proto::TagPoll>(Command::TagPoll, proto::Long_to_string(proto::TagPollNumber));
 }
 
 proto::TagData ReaderLink::readTag(quint32 id)
 {
-    return *proto::decodeTagData(ask(Command::TagData, proto::Long_to_string(id), kTagData));
+    return askFor<proto::TagData>(Command::TagData, proto::Long_to_string(id));
 }
 
 void ReaderLink::writeTag(quint32 serial, quint32 newId, quint16 delay, quint8 mode, quint8 power, quint16 period)
@@ -204,5 +184,5 @@ void ReaderLink::writeTag(quint32 serial, quint32 newId, quint16 delay, quint8 m
     data.append(char(mode));
     data.append(char(power));
     data += proto::bigEndian16(period);
-    ask(Command::TagParams, data, kConfirmation);
+    ask(Command::TagParams, data);
 }

@@ -1,10 +1,11 @@
 #pragma once
 // The requests rfidctl sends to one reader and the replies it accepts: a
-// reply must come from that reader, carry the expected code, be long enough
-// for its layout and end with the right checksum. Anything else throws a
-// Failure (exit code 1) that names the reader and the request.
+// reply must answer the request as the window reads it (protocol/reception.h)
+// and end with the right checksum. Anything else throws a Failure (exit
+// code 1) that names the reader, the request and what came instead.
 #include "ctl/profile.h"
 #include "protocol/commands.h"
+#include "protocol/reception.h"
 #include "protocol/replies.h"
 
 #include <QByteArray>
@@ -53,8 +54,11 @@ public:
     void writeTag(quint32 serial, quint32 newId, quint16 delay, quint8 mode, quint8 power, quint16 period);
 
 private:
-    // Sends the request and returns the checked reply.
-    QByteArray ask(proto::Command request, const QByteArray &data, int minLength);
+    // Sends the request and returns what the checked reply carries.
+    proto::Reply ask(proto::Command request, const QByteArray &data);
+    // The same, when the reply must carry a `T`.
+    template <typename T>
+    T askFor(proto::Command request, const QByteArray &data);
     [[noreturn]] void fail(proto::Command request, const QString &what) const;
     [[noreturn]] void failWrong(proto::Command request, const QByteArray &reply) const;
 

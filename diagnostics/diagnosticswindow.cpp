@@ -12,9 +12,13 @@
 #include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QImage>
+#include <QPainter>
 #include <QPushButton>
 #include <QShortcut>
 #include <QSplitter>
+#include <QCheckBox>
+#include <QStyledItemDelegate>
 #include <QTableView>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -29,6 +33,34 @@ QString stamp()
 }
 
 const QString TsvFilter = QStringLiteral("Текст с табуляциями (*.tsv *.txt);;Все файлы (*)");
+
+} // namespace
+
+namespace {
+
+// The selection paints over a row's background: a marked row keeps its red,
+// darker, when selected.
+class AlarmKeepingDelegate : public QStyledItemDelegate
+{
+public:
+    AlarmKeepingDelegate(const LineStatsModel *model, QObject *parent)
+        : QStyledItemDelegate(parent), model_(model)
+    {
+    }
+
+protected:
+    void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        if (model_->alarmed(index.row())) {
+            option->palette.setColor(QPalette::Highlight, QColor(176, 32, 32));
+            option->palette.setColor(QPalette::HighlightedText, Qt::white);
+        }
+    }
+
+private:
+    const LineStatsModel *model_;
+};
 
 } // namespace
 
@@ -53,20 +85,27 @@ DiagnosticsWindow::DiagnosticsWindow(linestats::LineStats &stats, Dialogs *dialo
     table_->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
     // Widths fixed once for the widest text a column takes: measuring the
     // cells on every refresh would cost the window thread more than the rest.
-    const QStringList widest = {QStringLiteral("Линия"), QStringLiteral("000000"), QStringLiteral("000000"),
+    const QStringList widest = {QStringLiteral("000 (до поиска)"), QStringLiteral("000000"),
                                 QStringLiteral("000000"), QStringLiteral("000000"), QStringLiteral("000000"),
-                                QStringLiteral("000000"), QStringLiteral("000000"), QStringLiteral("0000"),
-                                QStringLiteral("0000"), QStringLiteral("0000"), QStringLiteral("00:00:00"),
-                                QStringLiteral("10,0 %, 1920 бит/с")};
+                                QStringLiteral("000000"), QStringLiteral("000000"), QStringLiteral("000000"),
+                                QStringLiteral("000000"), QStringLiteral("0000"), QStringLiteral("0000"),
+                                QStringLiteral("0000"), QStringLiteral("00:00:00"),
+                                QStringLiteral("10,0 %, 1920 бит/с"),
+                                // The line's state at its longest: never cut to "…".
+                                QStringLiteral("ошибки растут: 20 из 20; ошибок записи в порт: 000")};
     QFont bold = table_->font();
     bold.setBold(true);
     const QFontMetrics metrics(bold);
+    int tableWidth = 0;
     for (int c = 0; c < widest.size(); ++c) {
         const QString title = model_->headerData(c, Qt::Horizontal).toString();
-        table_->setColumnWidth(
-            c, std::max(metrics.horizontalAdvance(widest.at(c)), metrics.horizontalAdvance(title)) + 10);
+        const int width = std::max(metrics.horizontalAdvance(widest.at(c)), metrics.horizontalAdvance(title)) + 10;
+        table_->setColumnWidth(c, width);
+        tableWidth += width;
     }
     table_->horizontalHeader()->setStretchLastSection(true);
+    table_->setItemDelegate(new AlarmKeepingDelegate(model_, table_));
+    resize(std::max(width(), tableWidth + 40), height());
     table_->setWordWrap(false);
     connect(table_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             &DiagnosticsWindow::selectionMoved);
@@ -115,6 +154,14 @@ DiagnosticsWindow::DiagnosticsWindow(linestats::LineStats &stats, Dialogs *dialo
     splitter->setSizes({table_->verticalHeader()->defaultSectionSize() * 7, 560});
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(reset);
+    // Off at every start: the window polls the reader picked, as it always has.
+    auto *pollAll = new QCheckBox(QStringLiteral("Опрашивать всех найденных"), this);
+    pollAll->setObjectName(QStringLiteral("pollAll"));
+    pollAll->setToolTip(QStringLiteral("Автоматический опрос каждого такта идёт по очереди ко всем "
+                                       "считывателям последнего поиска; главное окно показывает "
+                                       "только выбранный"));
+    connect(pollAll, &QCheckBox::toggled, this, &DiagnosticsWindow::pollAllToggled);
+    buttons->addWidget(pollAll);
     buttons->addStretch();
     buttons->addWidget(saveStats);
     buttons->addWidget(saveTrendData);
@@ -171,14 +218,29 @@ void DiagnosticsWindow::hideEvent(QHideEvent *event)
     QWidget::hideEvent(event);
 }
 
+QString DiagnosticsWindow::heading(std::optional<quint8> address, qint64 fromMs, qint64 toMs) const
+{
+    const QString port = portName_ ? portName_() : QString();
+    const QString format = QStringLiteral("dd.MM.yyyy HH:mm:ss");
+    QStringList parts{QStringLiteral("Диагностика линии")};
+    parts << QStringLiteral("порт ") + (port.isEmpty() ? QStringLiteral("—") : port);
+    parts << (address ? QStringLiteral("адрес %1").arg(*address) : QStringLiteral("все адреса"));
+    parts << QDateTime::fromMSecsSinceEpoch(fromMs).toString(format) + QStringLiteral(" – ")
+                 + QDateTime::fromMSecsSinceEpoch(toMs).toString(format);
+    return parts.join(QStringLiteral("; "));
+}
+
 QString DiagnosticsWindow::saveStatistics(const QString &path)
 {
-    return saveWhole(path, model_->toTsv().toUtf8());
+    const QString head = QStringLiteral("# ") + heading({}, stats_.since(), QDateTime::currentMSecsSinceEpoch());
+    return saveWhole(path, (head + QLatin1Char('\n') + model_->toTsv()).toUtf8());
 }
 
 QString DiagnosticsWindow::saveTrends(const QString &path)
 {
-    return saveWhole(path, charts_->toTsv().toUtf8());
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    const QString head = QStringLiteral("# ") + heading(charts_->address(), now - linestats::Trends::SpanMs, now);
+    return saveWhole(path, (head + QLatin1Char('\n') + charts_->toTsv()).toUtf8());
 }
 
 QString DiagnosticsWindow::saveChart(const QString &path)
@@ -186,7 +248,21 @@ QString DiagnosticsWindow::saveChart(const QString &path)
     QByteArray png;
     QBuffer buffer(&png);
     buffer.open(QIODevice::WriteOnly);
-    if (!charts_->picture().save(&buffer, "PNG"))
+    // The charts under a line that says what they show.
+    const QPixmap charts = charts_->picture();
+    const QString head = heading(charts_->address(), charts_->viewStartMs(), charts_->viewEndMs());
+    const QFontMetrics metrics(font());
+    const int top = metrics.height() * 2;
+    QImage picture(std::max(charts.width(), metrics.horizontalAdvance(head) + 20), charts.height() + top,
+                   QImage::Format_RGB32);
+    picture.fill(Qt::white);
+    {
+        QPainter painter(&picture);
+        painter.setFont(font());
+        painter.drawText(QRect(10, 0, picture.width() - 20, top), Qt::AlignVCenter | Qt::AlignLeft, head);
+        painter.drawPixmap(0, top, charts);
+    }
+    if (!picture.save(&buffer, "PNG"))
         return QStringLiteral("не удалось построить рисунок");
     return saveWhole(path, png);
 }

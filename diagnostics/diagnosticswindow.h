@@ -5,6 +5,9 @@
 // technician saves a file of his choice.
 #include <QWidget>
 
+#include <functional>
+#include <optional>
+
 class Dialogs;
 class LineStatsModel;
 class QTableView;
@@ -33,10 +36,21 @@ public:
     // line never make it redraw faster.
     void refresh();
 
+    // The port the line is on, as the exports name it.
+    void setPortName(std::function<QString()> portName) { portName_ = std::move(portName); }
+    // What an export shows: the port, the address (none: every address) and
+    // the time span, dates included.
+    QString heading(std::optional<quint8> address, qint64 fromMs, qint64 toMs) const;
+
     // The three exports, each an empty string on success, else the reason.
+    // Each says first what it shows (heading()).
     QString saveStatistics(const QString &path);
     QString saveTrends(const QString &path);
     QString saveChart(const QString &path);
+
+signals:
+    // The technician turned "Опрашивать всех найденных" on or off.
+    void pollAllToggled(bool on);
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -53,4 +67,5 @@ private:
     QTableView *table_;
     TrendCharts *charts_;
     QTimer *clock_;
+    std::function<QString()> portName_;
 };

@@ -63,7 +63,10 @@ QString LineStatsModel::cell(int row, int column, bool withDate) const
     switch (column) {
     case Address: {
         const auto address = addressAt(row);
-        return address ? QString::number(*address) : QStringLiteral("Линия");
+        if (!address)
+            return QStringLiteral("Линия");
+        // Polled before any search: the window's first address, not a reader.
+        return c.beforeSearch ? QStringLiteral("%1 (до поиска)").arg(*address) : QString::number(*address);
     }
     case Requests:
         return QString::number(c.requests);
@@ -75,6 +78,8 @@ QString LineStatsModel::cell(int row, int column, bool withDate) const
         return QString::number(c.badChecksum);
     case Unexpected:
         return QString::number(c.unexpected);
+    case Noise:
+        return QString::number(c.noise);
     case Dropped:
         return QString::number(c.dropped);
     case Replaced:
@@ -100,6 +105,8 @@ QString LineStatsModel::cell(int row, int column, bool withDate) const
         QStringList state;
         if (c.shared)
             state << QStringLiteral("два считывателя на одном адресе");
+        if (c.beforeSearch && addressAt(row))
+            state << QStringLiteral("опрос до поиска");
         if (const auto why = linestats::alarm(c))
             state << *why;
         if (c.writeErrors > 0)
@@ -150,7 +157,7 @@ QVariant LineStatsModel::headerData(int section, Qt::Orientation orientation, in
     if (orientation != Qt::Horizontal || section < 0 || section >= ColumnCount)
         return QVariant();
     static const char *const titles[ColumnCount] = {
-        "Адрес", "Запросов", "Ответов", "Нет ответа", "CRC неверна", "Чужие", "Отброшено",
+        "Адрес", "Запросов", "Ответов", "Нет ответа", "CRC неверна", "Чужие", "Шум", "Отброшено",
         "Заменено", "Отклик, мс", "95 %", "Макс.", "Последний ответ", "Нагрузка", "Состояние"};
     static const char *const tips[ColumnCount] = {
         "Сетевой адрес, которому шёл запрос или от которого пришёл ответ; «Линия» — всё вместе",
@@ -158,17 +165,21 @@ QVariant LineStatsModel::headerData(int section, Qt::Orientation orientation, in
         "Принятые ответы, в том числе неожиданные",
         "Запросы, на которые ничего не пришло",
         "Ответы с неверной контрольной суммой CRC-8",
-        "Ответы с другого адреса, с другим кодом команды или без запроса",
+        "Говорило другое устройство: ответ с другого адреса, с другим кодом команды, без запроса "
+        "или два ответа на один запрос",
+        "Приёмы, которые не кадр и не ответ на поиск: помехи на линии",
         "Ответы, которые программа не приняла (короткие, с неверной CRC данных считывателя, "
-        "с неизвестным кодом, принятые при ошибке записи)",
+        "два ответа на один запрос, помехи, принятые при ошибке записи)",
         "Запросы, заменённые новым до отправки",
-        "Медиана времени отклика: от конца записи запроса до последнего байта ответа",
+        "Медиана времени отклика: от конца записи запроса до последнего байта ответа; "
+        "считаются только правильные ответы на свой запрос",
         "95-й процентиль времени отклика, мс",
         "Наибольшее время отклика, мс",
         "Когда пришёл последний правильный ответ",
         "Запросы и ответы в линии за последние 10 с (10 бит на байт) от 19200 бит/с",
         "Отмечается, если из последних 20 запросов к адресу не удались хотя бы два и не меньше "
-        "десятой части: «ошибки растут: 8 из 20», если доля выше, чем была до них, иначе «много ошибок»"};
+        "десятой части: «ошибки растут: 8 из 20», если доля выше, чем была до них, иначе «много ошибок». "
+        "Опрос адреса до поиска считывателей ошибкой не считается"};
     if (role == Qt::DisplayRole)
         return QString::fromUtf8(titles[section]);
     if (role == Qt::ToolTipRole)

@@ -16,7 +16,7 @@ class LineStatsModel : public QAbstractTableModel
     Q_OBJECT
 
 public:
-    enum Column { Address, Requests, Replies, NoReply, BadChecksum, Unexpected, Dropped, Replaced,
+    enum Column { Address, Requests, Replies, NoReply, BadChecksum, Unexpected, Noise, Dropped, Replaced,
                   Median, P95, Max, LastGood, Load, State, ColumnCount };
 
     explicit LineStatsModel(const linestats::LineStats &stats, QObject *parent = nullptr);

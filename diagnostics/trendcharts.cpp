@@ -7,16 +7,20 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineSeries>
+#include <QLocale>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QScatterSeries>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTimer>
+#include <QToolTip>
 #include <QValueAxis>
 #include <QVBoxLayout>
 #include <QWheelEvent>
 
 #include <algorithm>
+#include <cmath>
 #include <functional>
 
 using linestats::Quantity;
@@ -43,6 +47,27 @@ bool hasValues(const TrendSeries &s)
 }
 
 } // namespace
+
+QString trendHoverText(Quantity q, qint64 ms, double value)
+{
+    const linestats::QuantityInfo &info = linestats::info(q);
+    QString text = QDateTime::fromMSecsSinceEpoch(ms).toString(QStringLiteral("dd.MM.yyyy HH:mm:ss"))
+                   + QStringLiteral("  ") + QLocale().toString(value, 'f', info.decimals);
+    if (info.unit && *info.unit)
+        text += QLatin1Char(' ') + QString::fromUtf8(info.unit);
+    return text;
+}
+
+int distinctTicks(double min, double max, int ticks, int decimals)
+{
+    const double step = std::pow(10.0, -decimals);
+    const double span = max - min;
+    if (ticks < 2 || !(span > 0))
+        return 2;
+    if (span / (ticks - 1) >= step * (1 - 1e-9))
+        return ticks;
+    return std::clamp(int(std::floor(span / step + 1e-9)) + 1, 2, ticks);
+}
 
 // One quantity's chart. A piece between two gaps is drawn as a row of short
 // line series ("tiles") sharing their end points, a lone value as a dot: a
@@ -81,6 +106,8 @@ public:
         setObjectName(QStringLiteral("trend%1").arg(int(q)));
         setMinimumHeight(150);
         setRubberBand(QChartView::HorizontalRubberBand);
+        setMouseTracking(true);
+        viewport()->setMouseTracking(true);
         // The pieces change all the time; a spatial index of them would be
         // rebuilt on every new value.
         scene()->setItemIndexMethod(QGraphicsScene::NoIndex);
@@ -194,7 +221,11 @@ public:
             if (low_ <= high_) {
                 const double pad = high_ > low_ ? (high_ - low_) * 0.08 : std::max(1.0, std::abs(high_) * 0.02);
                 y_->setRange(low_ - pad, high_ + pad);
-                y_->applyNiceNumbers(); // whole steps: no label repeats a rounded neighbour
+                y_->setTickCount(5);
+                y_->applyNiceNumbers();
+                // Nice steps can still be finer than the labels print.
+                y_->setTickCount(distinctTicks(y_->min(), y_->max(), y_->tickCount(),
+                                               linestats::info(quantity_).decimals));
             }
             stage_ = Stage::Tiles;
             break;
@@ -259,6 +290,30 @@ public:
     }
 
 protected:
+    // Hovering shows the time and the value of the point nearest the cursor.
+    void mouseMoveEvent(QMouseEvent *event) override
+    {
+        QChartView::mouseMoveEvent(event);
+        const QPointF inChart = chart_->mapFromScene(mapToScene(event->position().toPoint()));
+        std::optional<QPointF> nearest;
+        if (chart_->plotArea().contains(inChart)) {
+            const qreal ms = chart_->mapToValue(inChart, dots_).x();
+            const auto consider = [&](const QList<QPointF> &points) {
+                for (const QPointF &p : points)
+                    if (!nearest || std::abs(p.x() - ms) < std::abs(nearest->x() - ms))
+                        nearest = p;
+            };
+            for (int i = 0; i < used_; ++i)
+                consider(lines_[i]->points());
+            consider(dots_->points());
+        }
+        if (nearest)
+            QToolTip::showText(event->globalPosition().toPoint(),
+                               trendHoverText(quantity_, qint64(nearest->x()), nearest->y()), this);
+        else
+            QToolTip::hideText();
+    }
+
     void wheelEvent(QWheelEvent *event) override
     {
         const int steps = event->angleDelta().y() / 120;

@@ -23,6 +23,14 @@ class QTimer;
 class QVBoxLayout;
 class TrendChart;
 
+// What hovering a chart shows: the time of a point and its value with its unit.
+QString trendHoverText(linestats::Quantity q, qint64 ms, double value);
+
+// How many labels a value axis from `min` to `max` may carry when they are
+// printed with `decimals` digits: no fewer than 2, no more than `ticks`, and
+// never two neighbours that print alike ("31 31 30 30 29").
+int distinctTicks(double min, double max, int ticks, int decimals);
+
 class TrendCharts : public QWidget
 {
     Q_OBJECT

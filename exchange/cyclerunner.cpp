@@ -2,7 +2,6 @@
 
 #include "exchange/statustexts.h"
 
-#include "protocol/crc8.h"
 #include "protocol/frame.h"
 #include "serial/portlayer.h"
 
@@ -100,10 +99,15 @@ void CycleRunner::endRead()
     const qint64 replyAtMs = port_.lastReadByteAtMs();
     const bool written = port_.WritePort(t.start.request) == t.start.request.size();
     const TickOutcome outcome = cycle_.finish(t.start, written, reply, t.selection);
-    if (!outcome.writeFailed && !reply.isEmpty())
+    // What came beyond the read (a flood, a long noise) is flushed unread,
+    // but it went over the line all the same.
+    int unread = 0;
+    if (!outcome.writeFailed && !reply.isEmpty()) {
+        unread = port_.waiting().bytes;
         port_.FlushPort();
+    }
 
-    report(reply, replyAtMs, outcome);
+    report(reply, replyAtMs, outcome, unread);
     if (written) {
         sentRequest_ = t.start.request;
         sentAt_ = QDateTime::currentDateTime();
@@ -148,10 +152,11 @@ void CycleRunner::reportWriteFailed(const QByteArray &request)
     record.sentAt = QDateTime::currentDateTime();
     record.request = request;
     record.meaning = status::writeError();
+    record.writeFailed = true;
     emit exchanged(record);
 }
 
-void CycleRunner::report(const QByteArray &reply, qint64 replyAtMs, const TickOutcome &outcome)
+void CycleRunner::report(const QByteArray &reply, qint64 replyAtMs, const TickOutcome &outcome, int unread)
 {
     if (sentRequest_.isEmpty() && reply.isEmpty())
         return;
@@ -160,10 +165,13 @@ void CycleRunner::report(const QByteArray &reply, qint64 replyAtMs, const TickOu
                                                                   : QDateTime::currentDateTime();
     record.request = sentRequest_;
     record.reply = reply;
-    if (reply.size() > 3 && quint8(reply.at(0)) == proto::ReplyPrefix)
-        record.checksum = proto::crc8(reply, int(reply.size()) - 1) == quint8(reply.back())
-                              ? ExchangeRecord::Checksum::Right
-                              : ExchangeRecord::Checksum::Wrong;
+    const proto::Reception &rc = outcome.reception;
+    if (rc.frame)
+        record.checksum = rc.checksumRight ? ExchangeRecord::Checksum::Right : ExchangeRecord::Checksum::Wrong;
+    record.verdict = rc.verdict;
+    record.unread = unread;
+    if (!outcome.writeFailed && outcome.dropped.isEmpty())
+        record.decoded = rc.decoded;
     if (reply.isEmpty())
         record.meaning = status::noReply();
     else if (outcome.writeFailed)

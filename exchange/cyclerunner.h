@@ -66,7 +66,7 @@ private:
 
     void reconsider();
     void endRead();
-    void report(const QByteArray &reply, qint64 replyAtMs, const TickOutcome &outcome);
+    void report(const QByteArray &reply, qint64 replyAtMs, const TickOutcome &outcome, int unread);
     // Rows for the requests that never went out.
     void reportDropped();
     // The row of the request whose write failed.

@@ -7,6 +7,8 @@
 #include "protocol/crc8.h"
 #include "protocol/frame.h"
 
+#include <type_traits>
+
 using proto::Command;
 
 QByteArray requestTo(const std::optional<quint8> &address, quint8 command, const QByteArray &data)
@@ -49,6 +51,11 @@ void ExchangeCycle::requestReload()
 void ExchangeCycle::whenSettled(Then then)
 {
     issue({VerbKind::Show, {}, std::move(then)});
+}
+
+void ExchangeCycle::pollAll(bool on)
+{
+    issue({on ? VerbKind::PollAll : VerbKind::PollPicked, {}, {}});
 }
 
 void ExchangeCycle::issue(Verb verb)
@@ -94,6 +101,12 @@ void ExchangeCycle::apply(const Verb &verb)
         break;
     case VerbKind::Show:
         break;
+    case VerbKind::PollAll:
+        roundOn_ = true;
+        break;
+    case VerbKind::PollPicked:
+        roundOn_ = false;
+        break;
     }
     if (verb.then)
         verb.then(v_.wrs);
@@ -137,6 +150,9 @@ std::vector<ExchangeCycle::Dropped> ExchangeCycle::takeDropped()
 
 void ExchangeCycle::reset()
 {
+    roundOn_ = false;
+    round_.clear();
+    roundNext_ = 0;
     v_.mode_yes = 2;
     v_.net_opr = 0;
     v_.CointWrs = 0;
@@ -155,6 +171,9 @@ void ExchangeCycle::portOpened()
     lost_ = false;
     found_.clear();
     shared_.clear();
+    // Nothing is in flight on a port just opened.
+    lastSent_.clear();
+    lastRound_ = false;
 }
 
 void ExchangeCycle::settle()
@@ -183,27 +202,33 @@ TickStart ExchangeCycle::begin(const Selection &s)
         start.addressChanged = true;
     }
 
-    // Nothing pending: poll the device of the open page.
+    // Nothing pending: poll the device of the open page; going round the
+    // line, the next reader of the last search.
     if (v_.wrs.isEmpty() && s.listIndex >= 0) {
+        std::optional<quint8> to = s.address;
+        if (roundOn_ && !round_.isEmpty() && s.address) {
+            roundNext_ %= int(round_.size());
+            to = round_.at(roundNext_++);
+            start.roundPoll = *to != *s.address;
+        }
         switch (s.page) {
         case Page::Tag:
-            v_.wrs = requestTo(s.address, proto::code(Command::TagPoll),
-                              proto::Long_to_string(proto::TagPollNumber));
+            v_.wrs = requestTo(to, proto::code(Command::TagPoll), proto::Long_to_string(proto::TagPollNumber));
             break;
         case Page::Reader:
-            v_.wrs = requestTo(s.address, proto::code(Command::ReaderData));
+            v_.wrs = requestTo(to, proto::code(Command::ReaderData));
             break;
         case Page::Bridge:
             if (v_.CointWrs == 1) {
-                v_.wrs = requestTo(s.address, proto::code(Command::SlaveRs485));
+                v_.wrs = requestTo(to, proto::code(Command::SlaveRs485));
                 v_.CointWrs = 0;
             } else {
-                v_.wrs = requestTo(s.address, proto::code(Command::SlaveData));
+                v_.wrs = requestTo(to, proto::code(Command::SlaveData));
                 v_.CointWrs = 1;
             }
             break;
         }
-        if (s.page != Page::Tag && !v_.wrs.isEmpty())
+        if (s.page != Page::Tag && !v_.wrs.isEmpty() && !start.roundPoll)
             start.pollChecksum = quint8(v_.wrs.back());
     }
 
@@ -223,17 +248,32 @@ TickOutcome ExchangeCycle::finish(const TickStart &start, bool written, const QB
 {
     TickOutcome out;
     // The reply read now answers the request written last tick.
-    const std::optional<quint8> asked = lastSentTo_;
-    lastSentTo_.reset();
+    const QByteArray asked = lastSent_;
+    const bool round = lastRound_;
+    lastSent_.clear();
+    lastRound_ = false;
     if (!written) {
         // The reply is dropped with the port; nothing built for it survives.
         out.writeFailed = true;
         lineLost();
         return out;
     }
-    if (start.request.size() > 1 && start.request != proto::networkPollFrame())
-        lastSentTo_ = quint8(start.request.at(1));
+    lastSent_ = start.request;
+    lastRound_ = start.roundPoll;
     out.lamp = LampAction::Blink;
+
+    if (round) {
+        // Another reader's poll of the round: recorded, never shown here.
+        out.reply = reply;
+        if (!reply.isEmpty()) {
+            const std::optional<quint8> to = quint8(asked.at(1));
+            out.reception = proto::classify(reply, {asked, false, to});
+            if (!out.reception.used() || !out.reception.frame)
+                out.dropped = status::dropped(out.reception);
+            out.lamp = LampAction::Red;
+        }
+        return out;
+    }
 
     if (reply.isEmpty()) {
         // Silence: keep the status that was showing, say what is missing.
@@ -274,134 +314,101 @@ TickOutcome ExchangeCycle::finish(const TickStart &start, bool written, const QB
                    + proto::byteHex(start.pollChecksum);
     }
 
-    const bool frame = quint8(reply.at(0)) == proto::ReplyPrefix && n > 3;
-    if (frame && asked && s.address && *asked != *s.address) {
-        // The answer to a request to the reader picked before: its values are
-        // not this reader's. A confirmation still tells what was set.
-        const quint8 c = quint8(reply.at(2));
-        if (status::isConfirmation(c))
-            setStatus(out, status::forReply(c));
-        else
-            out.dropped = status::droppedOtherAddress(*asked);
-    } else if (frame) {
-        dispatch(reply, out);
-    } else {
+    out.reception = proto::classify(reply, {asked, v_.net_opr != 0, s.address});
+    const proto::Reception &rc = out.reception;
+    if (!rc.frame) {
         // Not a frame: the answer to a reader search, one byte per reader.
-        if (v_.net_opr) {
-            if (auto addresses = proto::decodeNetworkPoll(reply)) {
-                if (!addresses->isEmpty()) {
-                    v_.wrs = requestTo(addresses->first(), proto::code(Command::Identification));
-                    out.dump = proto::hexDump(reply, QLatin1Char(' '));
-                    found_ = *addresses;
-                    shared_ = proto::sharedAddresses(found_);
-                    setStatus(out, shared_.isEmpty() ? status::searchDone() : status::sharedAddress(shared_));
-                    out.decoded = reply::NetworkPoll{*addresses};
-                }
-            } else {
-                out.dropped = status::droppedTooLongForSearch();
-            }
+        if (const auto *found = std::get_if<proto::Addresses>(&rc.decoded)) {
+            v_.wrs = requestTo(found->list.first(), proto::code(Command::Identification));
+            round_.clear();
+            for (quint8 a : found->list)
+                if (!round_.contains(a))
+                    round_.append(a);
+            roundNext_ = 0;
+            out.dump = proto::hexDump(reply, QLatin1Char(' '));
+            found_ = found->list;
+            shared_ = proto::sharedAddresses(found_);
+            setStatus(out, shared_.isEmpty() ? status::searchDone() : status::sharedAddress(shared_));
+            out.decoded = reply::NetworkPoll{found->list};
         } else {
-            out.dropped = status::droppedNoSearch();
+            out.dropped = v_.net_opr ? status::droppedTooLongForSearch() : status::droppedNoSearch();
         }
         v_.net_opr = 0;
+    } else if (rc.verdict == proto::Verdict::OtherAddress) {
+        const proto::CommandInfo *row = proto::commandInfo(rc.code);
+        if (rc.askedAddress && s.address && *rc.askedAddress != *s.address && row && row->confirmation
+            && !status::forReply(rc.code).isEmpty())
+            // The answer to a request to the reader picked before: its values
+            // are not this reader's. A confirmation still tells what was set.
+            setStatus(out, status::forReply(rc.code));
+        else
+            out.dropped = status::dropped(rc);
+    } else if (rc.used()) {
+        dispatch(rc, out);
+    } else {
+        out.dropped = status::dropped(rc);
     }
     out.lamp = LampAction::Red;
     return out;
 }
 
-void ExchangeCycle::dispatch(const QByteArray &r, TickOutcome &out)
+void ExchangeCycle::dispatch(const proto::Reception &rc, TickOutcome &out)
 {
-    const quint8 c = quint8(r.at(2));
-    switch (Command(c)) {
-    case Command::Identification:
-        out.decoded = proto::decodeIdentification(r);
-        return;
-    case Command::ReaderData:
-        if (auto d = proto::decodeReaderData(r)) {
-            reply::ReaderData shown{*d};
-            if (d->longForm) {
-                // The latch lets the operator's choices stand: the reader's
-                // mode and radio parameters are loaded once, from the second
-                // long reply after a search, a mode setting or another address.
-                if (v_.mode_yes == 1) {
-                    shown.loadSettings = true;
+    const quint8 c = rc.code;
+    std::visit(
+        [&](const auto &d) {
+            using T = std::decay_t<decltype(d)>;
+            if constexpr (std::is_same_v<T, proto::Identification>) {
+                out.decoded = d;
+            } else if constexpr (std::is_same_v<T, proto::ReaderData>) {
+                reply::ReaderData shown{d};
+                if (d.longForm) {
+                    // The latch lets the operator's choices stand: the reader's
+                    // mode and radio parameters are loaded once, from the second
+                    // long reply after a search, a mode setting or another address.
+                    if (v_.mode_yes == 1) {
+                        shown.loadSettings = true;
+                        v_.mode_yes = 0;
+                    }
+                    if (v_.mode_yes == 2) {
+                        v_.mode_yes = 1;
+                        // The values of two readers on one address are no
+                        // one's: the warning stays in place of the usual words.
+                        setStatus(out, shared_.contains(d.address) ? status::sharedAddress(shared_)
+                                                                   : status::readerDataReceived());
+                    }
+                }
+                out.decoded = shown;
+            } else if constexpr (std::is_same_v<T, proto::TagPoll>) {
+                setStatus(out, status::forReply(c));
+                // After a parameter read the ID box takes the tag's ID once.
+                out.decoded = reply::TagPoll{d, v_.tag_read == 1};
+                if (v_.tag_read == 1)
+                    v_.tag_read = 0;
+            } else if constexpr (std::is_same_v<T, proto::TagData> || std::is_same_v<T, proto::SlaveData>) {
+                setStatus(out, status::forReply(c));
+                out.decoded = d;
+            } else if constexpr (std::is_same_v<T, proto::IdTable>) {
+                out.decoded = reply::IdTable{d.ids};
+            } else if constexpr (std::is_same_v<T, proto::SlaveWord>) {
+                setStatus(out, status::forReply(c));
+                out.decoded = reply::SlaveRs485{d.value};
+            } else if constexpr (std::is_same_v<T, proto::Delay>) {
+                setStatus(out, status::forReply(c));
+                out.decoded = reply::AdditionalParams{d.value};
+            } else if constexpr (std::is_same_v<T, proto::Confirmation>) {
+                if (c == proto::code(Command::Mode)) {
+                    // The mode byte now in force is shown, and the settings are
+                    // not loaded again over it.
+                    out.decoded = reply::ModeSet{d.value};
                     v_.mode_yes = 0;
                 }
-                if (v_.mode_yes == 2) {
-                    v_.mode_yes = 1;
-                    // The values of two readers on one address are no one's:
-                    // the warning stays in place of the usual words.
-                    setStatus(out, shared_.contains(d->address) ? status::sharedAddress(shared_)
-                                                                : status::readerDataReceived());
-                }
+                // Confirmations show their text.
+                const QString confirmation = status::forReply(c);
+                if (!confirmation.isEmpty())
+                    setStatus(out, confirmation);
             }
-            out.decoded = shown;
-        } else {
-            out.dropped = proto::crc8(r, int(r.size()) - 1) != quint8(r.back()) ? status::droppedChecksum()
-                                                                               : status::droppedTooShort();
-        }
-        return;
-    case Command::TagPoll:
-        if (auto t = proto::decodeTagPoll(r)) {
-            setStatus(out, status::forReply(c));
-            // After a parameter read the ID box takes the tag's ID once.
-            out.decoded = reply::TagPoll{*t, v_.tag_read == 1};
-            if (v_.tag_read == 1)
-                v_.tag_read = 0;
-        } else {
-            out.dropped = status::droppedTooShort();
-        }
-        return;
-    case Command::TagData:
-        if (auto t = proto::decodeTagData(r)) {
-            setStatus(out, status::forReply(c));
-            out.decoded = *t;
-        } else {
-            out.dropped = status::droppedTooShort();
-        }
-        return;
-    case Command::IdTable:
-        if (auto ids = proto::decodeIdTable(r))
-            out.decoded = reply::IdTable{*ids};
-        else
-            out.dropped = status::droppedTooShort();
-        return;
-    case Command::SlaveData:
-        if (auto s = proto::decodeSlaveData(r)) {
-            setStatus(out, status::forReply(c));
-            out.decoded = *s;
-        } else {
-            out.dropped = status::droppedTooShort();
-        }
-        return;
-    case Command::SlaveRs485:
-        if (auto word = proto::decodeSlaveRs485(r)) {
-            setStatus(out, status::forReply(c));
-            out.decoded = reply::SlaveRs485{*word};
-        } else {
-            out.dropped = status::droppedTooShort();
-        }
-        return;
-    case Command::Delay:
-    case Command::DelayRead: // some readers answer the read with its own code
-        if (auto delay = proto::decodeAdditionalParams(r)) {
-            setStatus(out, status::forReply(c));
-            out.decoded = reply::AdditionalParams{*delay};
-        } else {
-            out.dropped = status::droppedTooShort();
-        }
-        return;
-    case Command::Mode:
-        // The mode byte now in force is shown, and the settings are not
-        // loaded again over it.
-        out.decoded = reply::ModeSet{quint8(r.at(3))};
-        v_.mode_yes = 0;
-        break;
-    default:
-        break;
-    }
-    // Confirmations show their text; codes outside the table are only dumped.
-    const QString confirmation = status::forReply(c);
-    if (!confirmation.isEmpty())
-        setStatus(out, confirmation);
+            // Codes outside the table are only dumped.
+        },
+        rc.decoded);
 }

@@ -4,6 +4,7 @@
 // plain values (the open page, the selected address, the bytes read) and
 // shows what it returns; the runner (cyclerunner.h) paces it on the line.
 #include "exchange/pendingrequest.h"
+#include "protocol/reception.h"
 #include "protocol/replies.h"
 
 #include <QByteArray>
@@ -45,6 +46,7 @@ struct TickStart {
     QByteArray request;        // written once the read is over; may be empty
     quint8 pollChecksum = 0;   // checksum of a reader or bridge poll built this tick, else 0
     bool addressChanged = false; // another reader was picked: its values are to be reloaded
+    bool roundPoll = false;    // the automatic poll went to another reader than the one picked
 };
 
 // The replies that carry data, decoded, and what the window does with them.
@@ -74,6 +76,7 @@ struct TickOutcome {
     std::optional<QString> dump;      // the receive dump's new text
     reply::Any decoded;
     QString dropped;                  // why the reply was dropped, as the log says it; empty when taken
+    proto::Reception reception;       // what the reply is, as everyone reads it
 };
 
 // The engine. A tick is one piece: begin() (address change, automatic poll),
@@ -114,6 +117,12 @@ public:
     void requestReload();
     // Runs `then` once every verb issued before has taken effect.
     void whenSettled(Then then);
+    // "Обход линии": while on, the automatic poll of each tick goes to the
+    // next reader of the last search in turn (the one picked among them);
+    // what the others answer is recorded but never shown in the window.
+    // Off at every start.
+    void pollAll(bool on);
+    bool pollingAll() const { return roundOn_; }
 
     // --- The connection ------------------------------------------------
     // Start values, as the window has them when it loads.
@@ -155,7 +164,7 @@ private:
     // (exchange/cycleseam.h).
     friend struct CycleSeam;
 
-    enum class VerbKind { Queue, Append, Drop, Search, AwaitTagRead, Reload, Show };
+    enum class VerbKind { Queue, Append, Drop, Search, AwaitTagRead, Reload, Show, PollAll, PollPicked };
     struct Verb {
         VerbKind kind;
         QByteArray request;
@@ -167,13 +176,17 @@ private:
     void dropDeferred();
     void noteDropped(const QByteArray &request, Dropped::Why why);
 
-    void dispatch(const QByteArray &r, TickOutcome &out);
+    void dispatch(const proto::Reception &rc, TickOutcome &out);
     void setStatus(TickOutcome &out, const QString &text) const;
 
     CycleVars v_;
-    // The address the request written last tick went to: the reply read now
-    // answers it. None when nothing (or the broadcast search) went out.
-    std::optional<quint8> lastSentTo_;
+    // The request written last tick: the reply read now answers it.
+    QByteArray lastSent_;
+    bool lastRound_ = false; // it was a poll of the round to another reader
+    // The round of "Обход линии": the readers of the last search.
+    bool roundOn_ = false;
+    QVector<quint8> round_;
+    int roundNext_ = 0;
     bool inTick_ = false;
     bool lost_ = false;
     std::vector<Verb> deferred_;

@@ -1,5 +1,7 @@
 #pragma once
 // One request and the reply it got, as the exchange log shows them.
+#include "protocol/reception.h"
+
 #include <QByteArray>
 #include <QDateTime>
 #include <QMetaType>
@@ -17,6 +19,10 @@ struct ExchangeRecord {
     int roundTripMs = -1;    // from the end of the write to the arrival of the reply's last byte
     bool sent = true;        // false: the request never reached the line (a newer one replaced
                              // it, or its port went away or was closed first: `meaning` says so)
+    int unread = 0;          // bytes that came beyond the reply and were flushed unread
+    bool writeFailed = false; // the port refused the request: the reply read with it is not shown
+    proto::Verdict verdict = proto::Verdict::None; // what the reply is, as the exchange cycle took it
+    proto::Reply decoded;    // what it carries, when the cycle used it
 };
 
 Q_DECLARE_METATYPE(ExchangeRecord)

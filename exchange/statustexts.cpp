@@ -155,4 +155,21 @@ QString droppedTooLongForSearch()
     return QStringLiteral("отброшен: слишком длинный для ответа на поиск");
 }
 
+QString dropped(const proto::Reception &rc)
+{
+    using proto::Verdict;
+    switch (rc.verdict) {
+    case Verdict::TooShort:
+        return droppedTooShort();
+    case Verdict::BadChecksum:
+        return droppedChecksum();
+    case Verdict::OtherAddress:
+        return droppedOtherAddress(rc.askedAddress.value_or(0));
+    case Verdict::Noise:
+        return droppedNoSearch();
+    default:
+        return QStringLiteral("отброшен: ") + proto::verdictText(rc.verdict);
+    }
+}
+
 } // namespace status

@@ -3,6 +3,8 @@
 // confirmations of the readers' settings, the texts of the replies that carry
 // data, and what the cycle says of a silent line or a failed write. Texts are
 // the readers' own words, leading blanks included.
+#include "protocol/reception.h"
+
 #include <QString>
 #include <QVector>
 
@@ -48,5 +50,7 @@ QString droppedTooShort();
 QString droppedOtherAddress(quint8 askedAddress);
 QString droppedNoSearch();
 QString droppedTooLongForSearch();
+// Why a reception that is not used was dropped, by its verdict.
+QString dropped(const proto::Reception &rc);
 
 } // namespace status

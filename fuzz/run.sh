@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds the three fuzz targets with clang (ASan, UBSan, libFuzzer) and runs
+# Builds the fuzz targets with clang (ASan, UBSan, libFuzzer) and runs
 # each for a bounded time on a copy of the committed seed corpus. Exits
 # non-zero when any finds anything; the input that did it is kept in
 # <build dir>/fuzz-artifacts/.
@@ -26,7 +26,7 @@ bash scripts/packages.sh clang libclang-rt-14-dev
 
 CC=clang CXX=clang++ cmake -S "$repo" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DRFID_FUZZ=ON -DBUILD_TESTING=OFF >/dev/null
-cmake --build "$build" --target fuzz_receive fuzz_operator fuzz_ctl -j"$(nproc)"
+cmake --build "$build" --target fuzz_receive fuzz_operator fuzz_ctl fuzz_reception -j"$(nproc)"
 
 export QT_QPA_PLATFORM=offscreen
 # Leaks are looked for once, when the fuzzer ends (a leak fails the run and
@@ -64,5 +64,6 @@ run() {
 run fuzz_receive 800 receive
 run fuzz_operator 512 operator
 run fuzz_ctl 2048 ctl
+run fuzz_reception 800 reception
 
 exit $failed

@@ -1,9 +1,8 @@
 #include "linestats/linestats.h"
 
-#include "exchange/statustexts.h"
 #include "protocol/commands.h"
 #include "protocol/frame.h"
-#include "protocol/replies.h"
+#include "protocol/reception.h"
 
 #include <QDateTime>
 
@@ -82,109 +81,48 @@ std::optional<QString> alarm(const Counters &c)
 
 namespace {
 
-bool isFrame(const QByteArray &r)
+// A reply that answers its request whole and right: its time is a response
+// time, and it is the row's last good reply.
+bool valid(const ExchangeRecord &r)
 {
-    return r.size() > 3 && quint8(r.at(0)) == proto::ReplyPrefix;
+    return !r.writeFailed && r.checksum != ExchangeRecord::Checksum::Wrong
+        && (r.verdict == proto::Verdict::Taken || r.verdict == proto::Verdict::SearchAnswer);
 }
 
-// Whether a reply with `replyCode` answers a request with `requestCode`. The
-// table read comes back as the table (0xE6) and some readers answer the read
-// of the additional parameters as their setting (0xF1).
-bool replyFits(quint8 requestCode, quint8 replyCode)
+// What a reply the engine took carries, when it is a `T`.
+template <typename T>
+const T *taken(const ExchangeRecord &r)
 {
-    if (replyCode == requestCode)
-        return true;
-    return (requestCode == proto::code(Command::IdTableRead) && replyCode == proto::code(Command::IdTable))
-        || (requestCode == proto::code(Command::DelayRead) && replyCode == proto::code(Command::Delay));
+    return r.verdict == proto::Verdict::Taken && !r.dropped ? std::get_if<T>(&r.decoded) : nullptr;
 }
-
-// Whether the exchange cycle shows a frame or drops it: a reader data reply
-// with a wrong checksum, a reply too short for its layout and a code it has
-// no use for are dropped.
-bool frameUsed(const QByteArray &r)
-{
-    const quint8 c = quint8(r.at(2));
-    switch (Command(c)) {
-    case Command::Identification: // a short one still shows "????????"
-    case Command::Mode:
-        return true;
-    case Command::ReaderData:
-        return proto::decodeReaderData(r).has_value();
-    case Command::TagPoll:
-        return proto::decodeTagPoll(r).has_value();
-    case Command::TagData:
-        return proto::decodeTagData(r).has_value();
-    case Command::IdTable:
-        return proto::decodeIdTable(r).has_value();
-    case Command::SlaveData:
-        return proto::decodeSlaveData(r).has_value();
-    case Command::SlaveRs485:
-        return proto::decodeSlaveRs485(r).has_value();
-    case Command::Delay:
-    case Command::DelayRead:
-        return proto::decodeAdditionalParams(r).has_value();
-    default:
-        return status::isConfirmation(c);
-    }
-}
-
-// The meaning the engine gives the record of a tick whose write failed; the
-// reply read in that tick is dropped with the port.
-const QString WriteFailed = status::writeError();
 
 } // namespace
 
-struct LineStats::Verdict {
+struct LineStats::Parties {
     std::optional<quint8> asked;    // the address the request went to
     std::optional<quint8> answerer; // the address a frame came from
-    bool search = false;            // the request was the reader search
-    bool writeError = false;
-    bool unexpected = false;
-    bool dropped = false;
     QVector<quint8> found;          // the addresses a search answer names
-
-    bool good(const ExchangeRecord &r) const
-    {
-        return !r.reply.isEmpty() && r.checksum != ExchangeRecord::Checksum::Wrong && !unexpected
-            && !dropped && !search;
-    }
 };
 
-LineStats::LineStats(QObject *parent) : QObject(parent) {}
+LineStats::LineStats(QObject *parent) : QObject(parent), sinceMs_(QDateTime::currentMSecsSinceEpoch()) {}
 
-LineStats::Verdict LineStats::judge(const ExchangeRecord &r)
+LineStats::Parties LineStats::parties(const ExchangeRecord &r)
 {
-    Verdict v;
+    // The engine has judged the reply: only who asked and who answered is
+    // read off the frames here.
+    Parties v;
     const QByteArray &q = r.request;
-    const QByteArray &a = r.reply;
-    v.search = q == proto::networkPollFrame();
-    if (!v.search && q.size() >= 3 && quint8(q.at(0)) == proto::RequestPrefix)
+    if (q.size() >= 3 && quint8(q.at(0)) == proto::RequestPrefix && q != proto::networkPollFrame())
         v.asked = quint8(q.at(1));
-    v.writeError = r.meaning == WriteFailed;
-    // The engine takes the first reception that is no frame after a search
-    // as the search's answer, whichever request it came with.
-    const bool searchWaits = searchPending_ || (v.search && r.sent);
-    searchPending_ = searchWaits;
-    if (a.isEmpty())
-        return v;
-
-    if (isFrame(a)) {
-        v.answerer = quint8(a.at(1));
-        v.unexpected = !v.asked || *v.answerer != *v.asked || !replyFits(quint8(q.at(2)), quint8(a.at(2)));
-        v.dropped = !frameUsed(a);
-    } else {
-        searchPending_ = false;
-        v.unexpected = !v.search;
-        const auto addresses = proto::decodeNetworkPoll(a);
-        v.dropped = !searchWaits || !addresses;
-        if (searchWaits && addresses)
-            v.found = *addresses;
-    }
-    v.dropped = v.dropped || v.writeError || r.dropped;
+    if (r.reply.size() > 3 && quint8(r.reply.at(0)) == proto::ReplyPrefix)
+        v.answerer = quint8(r.reply.at(1));
+    if (r.verdict == proto::Verdict::SearchAnswer)
+        if (const auto *found = std::get_if<proto::Addresses>(&r.decoded))
+            v.found = found->list;
     return v;
 }
 
-void LineStats::count(Counters &c, const ExchangeRecord &r, const Verdict &v, qint64 atMs)
+void LineStats::count(Counters &c, const ExchangeRecord &r, const Parties &v, qint64 atMs, bool beforeSearch)
 {
     const bool asked = !r.request.isEmpty();
     if (asked) {
@@ -203,20 +141,31 @@ void LineStats::count(Counters &c, const ExchangeRecord &r, const Verdict &v, qi
             ++c.badChecksum;
             failed = true;
         }
-        if (v.unexpected) {
+        switch (r.verdict) {
+        case proto::Verdict::OtherAddress:
+        case proto::Verdict::Unasked:
+        case proto::Verdict::TwoReplies:
             ++c.unexpected;
             failed = true;
+            break;
+        case proto::Verdict::Noise:
+            ++c.noise;
+            failed = true;
+            break;
+        default:
+            break;
         }
-        if (v.dropped) {
+        if (r.dropped) {
             ++c.dropped;
             failed = true;
         }
-        if (r.roundTripMs >= 0)
-            c.times.add(r.roundTripMs);
-        if (v.good(r) || !v.found.isEmpty())
+        if (valid(r)) {
+            if (r.roundTripMs >= 0)
+                c.times.add(r.roundTripMs);
             c.lastGoodReplyMs = atMs + std::max(0, r.roundTripMs);
+        }
     }
-    if (asked) {
+    if (asked && !beforeSearch) {
         c.failed += failed ? 1 : 0;
         c.recent.add(failed);
     }
@@ -236,13 +185,27 @@ void LineStats::add(const ExchangeRecord &r)
         return;
     }
 
-    const Verdict v = judge(r);
+    const Parties v = parties(r);
     // Whose row: the address asked; for an unasked frame, the one it came from.
     const std::optional<quint8> owner = v.asked ? v.asked : v.answerer;
-    if (owner)
-        count(rows_[*owner], r, v, atMs);
-    count(total_, r, v, atMs);
-    if (v.writeError)
+    // The window's first address, asked before any search, stays that until
+    // a search finds a reader there.
+    bool beforeSearch = false;
+    if (owner) {
+        const bool fresh = rows_.find(*owner) == rows_.end();
+        Counters &c = rows_[*owner];
+        if (fresh && v.asked == FirstAddress && !searched_)
+            c.beforeSearch = true;
+        beforeSearch = c.beforeSearch && v.asked;
+        count(c, r, v, atMs, beforeSearch);
+    }
+    count(total_, r, v, atMs, beforeSearch);
+    // Bytes flushed unread are the line's load, no reader's.
+    if (r.unread > 0)
+        total_.wire.add(atMs, r.unread);
+    if (!v.found.isEmpty())
+        searched_ = true;
+    if (r.writeFailed)
         ++total_.writeErrors;
     // Every address that answered gets its row, even when it was not asked.
     if (v.answerer)
@@ -256,19 +219,19 @@ void LineStats::add(const ExchangeRecord &r)
     }
     for (quint8 found : v.found) {
         Counters &c = rows_[found];
+        c.beforeSearch = false;
         c.lastGoodReplyMs = std::max(c.lastGoodReplyMs, atMs + std::max(0, r.roundTripMs));
     }
     sample(r, v, atMs);
     emit changed();
 }
 
-void LineStats::sample(const ExchangeRecord &r, const Verdict &v, qint64 atMs)
+void LineStats::sample(const ExchangeRecord &r, const Parties &v, qint64 atMs)
 {
     if (!v.asked || r.request.size() < 3)
         return;
     const quint8 address = *v.asked;
     const qint64 at = atMs + std::max(0, r.roundTripMs);
-    const bool good = v.good(r);
     const auto values = [&](std::initializer_list<std::pair<Quantity, double>> points) {
         for (const auto &[q, value] : points)
             trends_.addValue(address, q, at, value);
@@ -281,7 +244,7 @@ void LineStats::sample(const ExchangeRecord &r, const Verdict &v, qint64 atMs)
     switch (Command(quint8(r.request.at(2)))) {
     case Command::ReaderData: {
         // As the reader page: a zero current value means no fresh measurement.
-        const auto d = good ? proto::decodeReaderData(r.reply) : std::nullopt;
+        const auto *d = taken<proto::ReaderData>(r);
         if (d && d->current > 0)
             values({{Quantity::ReaderLevel, double(d->level)},
                     {Quantity::ReaderCurrent, double(d->current)},
@@ -293,13 +256,10 @@ void LineStats::sample(const ExchangeRecord &r, const Verdict &v, qint64 atMs)
     case Command::TagPoll:
     case Command::TagData: {
         std::optional<int> level;
-        if (good && quint8(r.reply.at(2)) == proto::code(Command::TagPoll)) {
-            if (const auto t = proto::decodeTagPoll(r.reply))
-                level = t->level;
-        } else if (good) {
-            if (const auto t = proto::decodeTagData(r.reply))
-                level = t->level;
-        }
+        if (const auto *t = taken<proto::TagPoll>(r))
+            level = t->level;
+        else if (const auto *t = taken<proto::TagData>(r))
+            level = t->level;
         if (level)
             values({{Quantity::TagLevel, double(*level)}});
         else
@@ -307,8 +267,7 @@ void LineStats::sample(const ExchangeRecord &r, const Verdict &v, qint64 atMs)
         break;
     }
     case Command::SlaveData: {
-        const auto s = good ? proto::decodeSlaveData(r.reply) : std::nullopt;
-        if (s)
+        if (const auto *s = taken<proto::SlaveData>(r))
             values({{Quantity::SlaveTemperature, s->sixteenths / 16.0},
                     {Quantity::SlaveFrequency, double(s->frequency)}});
         else
@@ -322,6 +281,7 @@ void LineStats::sample(const ExchangeRecord &r, const Verdict &v, qint64 atMs)
 
 void LineStats::reset()
 {
+    sinceMs_ = QDateTime::currentMSecsSinceEpoch();
     rows_.clear();
     total_ = Counters();
     emit changed();
@@ -330,6 +290,7 @@ void LineStats::reset()
 void LineStats::portOpened()
 {
     trends_.breakAll();
+    searched_ = false;
     reset();
 }
 

@@ -28,6 +28,8 @@ constexpr int LineBitsPerSecond = 19200;
 constexpr int BitsPerByte = 10;
 // The line's load is what went over it in the last 10 seconds.
 constexpr qint64 LoadWindowMs = 10000;
+// The address the window polls before a search has found any reader.
+constexpr quint8 FirstAddress = 0;
 // The error share that marks a row is taken over the last 20 requests (10 s).
 constexpr int RecentRequests = 20;
 
@@ -89,13 +91,19 @@ struct Counters {
     int replies = 0;      // receptions, asked for or not
     int noReply = 0;      // requests that got nothing back
     int badChecksum = 0;  // replies whose CRC-8 is wrong
-    int unexpected = 0;   // replies from another address, of another kind, or unasked
+    int unexpected = 0;   // another device talking: a reply from another address, of another
+                          // kind, unasked, or a second reply to one request
+    int noise = 0;        // receptions that are no frame and no search answer
     int dropped = 0;      // replies the program did not use
     int replaced = 0;     // requests a newer one replaced before they went out
     int writeErrors = 0;  // the port refused a write (the line total only)
     int failed = 0;       // requests whose exchange failed in any of these ways
-    ResponseTimes times;
+    ResponseTimes times;  // of the replies that answered their request whole and right
     qint64 lastGoodReplyMs = -1; // ms since the epoch
+    // The address was first asked before any reader search was answered on
+    // this port, and no search has found a reader there: the window polls
+    // its first address ("0") before anyone knows the readers.
+    bool beforeSearch = false;
     RecentOutcomes recent;
     WireLoad wire;
     bool shared = false; // the last search answer named this address twice: two readers answer at it
@@ -103,7 +111,8 @@ struct Counters {
 
 // Why a row catches the eye, or nothing: at least two of the last 20 requests
 // failed and at least one in ten. The text says whether the share is rising
-// over what it was before them.
+// over what it was before them. Requests that went out before any search was
+// answered are no reader's errors and count in no mark.
 std::optional<QString> alarm(const Counters &c);
 
 // The addresses and the line total, with the trends, fed record by record.
@@ -128,6 +137,8 @@ public:
     // The row of `address`; null when it was neither asked nor answered.
     const Counters *row(quint8 address) const;
     const Counters &total() const { return total_; }
+    // When the counters started (ms since the epoch): made, reset or a port opened.
+    qint64 since() const { return sinceMs_; }
 
     Trends &trends() { return trends_; }
     const Trends &trends() const { return trends_; }
@@ -137,17 +148,17 @@ signals:
     void changed();
 
 private:
-    struct Verdict;
-    Verdict judge(const ExchangeRecord &r);
-    void count(Counters &c, const ExchangeRecord &r, const Verdict &v, qint64 atMs);
-    void sample(const ExchangeRecord &r, const Verdict &v, qint64 atMs);
+    struct Parties;
+    Parties parties(const ExchangeRecord &r);
+    void count(Counters &c, const ExchangeRecord &r, const Parties &v, qint64 atMs, bool beforeSearch);
+    void sample(const ExchangeRecord &r, const Parties &v, qint64 atMs);
 
     std::map<quint8, Counters> rows_;
     Counters total_;
     Trends trends_;
-    // A reader search went out and no address list has come yet: the next
-    // reception that is no frame is its answer, as the engine takes it.
-    bool searchPending_ = false;
+    // A reader search was answered since the port opened.
+    bool searched_ = false;
+    qint64 sinceMs_ = 0;
 };
 
 } // namespace linestats

@@ -1,8 +1,10 @@
 #pragma once
-// Every command code of the line in one table: how long its request is and
-// what its reply is called in the exchange log. The log, the request parser
-// of the simulated line and the request-length checks read it from here; the
-// status texts a reply shows are the exchange cycle's (exchange/statustexts.h).
+// Every command code of the line in one table: how long its request is, which
+// reply answers it, how long a reply carrying the code is and what it is
+// called in the exchange log. The log, the request parser of the simulated
+// line, the reading of receptions (reception.h) and rfidctl read it from
+// here; the status texts a reply shows are the exchange cycle's
+// (exchange/statustexts.h).
 #include <QString>
 
 namespace proto {
@@ -64,6 +66,20 @@ struct CommandInfo {
     int requestLength;
     // What a reply with this code is, in the technician's words (UTF-8).
     const char *replyName;
+    // The code of the reply that answers this request (the table read comes
+    // back as the table, the delay read as the delay's setting).
+    Command answeredBy;
+    // A reply carrying this code: its whole length, checksum included, and
+    // the length of its long form (0: it has one form only); 0 for a code
+    // no reply carries.
+    int replyLength;
+    int longReplyLength;
+    // The bytes its decoder reads: a shorter reply is too short.
+    int replyNeeds;
+    // The reply only confirms a setting.
+    bool confirmation;
+    // The program refuses the reply when its checksum is wrong.
+    bool checksumChecked;
 };
 
 // The row of `code`, or null for a code no device on the line knows.
@@ -73,5 +89,8 @@ const CommandInfo *commandInfo(quint8 code);
 // 0 for a code no request of the program carries. The reader search
 // (31 FF DC) has no command byte and is not covered.
 int requestLength(quint8 command);
+
+// Whether a reply with code `replyCode` answers a request with `requestCode`.
+bool answers(quint8 requestCode, quint8 replyCode);
 
 } // namespace proto

@@ -238,6 +238,12 @@ void SimLine::setNoise(const QByteArray &noise)
     noise_ = noise;
 }
 
+void SimLine::setTrailer(const QByteArray &more)
+{
+    QMutexLocker lock(&mutex_);
+    trailer_ = more;
+}
+
 void SimLine::inject(const QByteArray &bytes)
 {
     onLineThread(this, [this, bytes] { writeOut(bytes); });
@@ -338,13 +344,15 @@ void SimLine::sendReply(const QByteArray &reply, bool framed)
         return;
     bool corrupt, split;
     QByteArray noise;
+    QByteArray faulty = reply;
     {
         QMutexLocker lock(&mutex_);
         corrupt = corrupt_;
         split = split_;
         noise = noise_;
+        if (framed)
+            faulty += trailer_;
     }
-    QByteArray faulty = reply;
     // The poll answer has no checksum to spoil.
     if (corrupt && framed)
         faulty.back() = char(quint8(faulty.back()) ^ 0xFF);

@@ -96,6 +96,7 @@ public:
     void setCorruptChecksum(bool corrupt);  // replies carry a wrong checksum
     void setSplitReplies(bool split);       // each reply comes in two parts, the second with the next reply
     void setNoise(const QByteArray &noise); // bytes put before every reply
+    void setTrailer(const QByteArray &more); // bytes put after every reply: a second device answering
     // Bytes sent unasked, at once: a flood, or a reply meant for someone else.
     void inject(const QByteArray &bytes);
 
@@ -142,6 +143,7 @@ private:
     bool corrupt_ = false;
     bool split_ = false;
     QByteArray noise_;
+    QByteArray trailer_;
 };
 
 // Runs a SimLine on a thread of its own.

@@ -5,6 +5,7 @@
 #include "ctl/commands.h"
 #include "ctl/profile.h"
 #include "protocol/commands.h"
+#include "protocol/crc8.h"
 #include "serial/portnames.h"
 #include "sim/simline.h"
 #include "support/filesizelimit.h"
@@ -177,6 +178,26 @@ INSTANTIATE_TEST_SUITE_P(Commands, SilentLine,
                          ::testing::Values(QStringList{"search"}, QStringList{"info", "5"},
                                            QStringList{"settings", "5"}, QStringList{"tag", "5"},
                                            QStringList{"watch", "5", "--count", "1"}),
+                         [](const auto &info) { return caseName(info.param.first()); });
+
+// Two readers answer every request: a whole reply and a 5-byte frame after
+// it (short reader data and such a frame are as long as the long form, and
+// check as one).
+class TwoReplies : public CtlLine, public ::testing::WithParamInterface<QStringList> {};
+
+TEST_P(TwoReplies, AreNamedAndNothingIsReportedOrSaved)
+{
+    sim.line().setTrailer(QByteArray::fromHex("3E09F201") + char(proto::crc8(QByteArray::fromHex("3E09F201"))));
+    QStringList args = GetParam();
+    args.replaceInStrings("FILE", path("p.json"));
+    EXPECT_EQ(run(args), 1);
+    EXPECT_TRUE(err.contains("два ответа на один запрос")) << err.toStdString();
+    EXPECT_TRUE(out.isEmpty()) << out.toStdString();
+    EXPECT_FALSE(QFile::exists(path("p.json")));
+}
+
+INSTANTIATE_TEST_SUITE_P(Commands, TwoReplies,
+                         ::testing::Values(QStringList{"info", "5"}, QStringList{"settings", "5", "-o", "FILE"}),
                          [](const auto &info) { return caseName(info.param.first()); });
 
 struct ProfileFault {

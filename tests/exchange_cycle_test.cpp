@@ -517,6 +517,9 @@ QByteArray wrongChecksum(QByteArray r)
 const QByteArray ReaderDataOf5 = reply(5, 0xF0, QByteArray(17, '\1'));
 const QByteArray ReaderDataOf7 = reply(7, 0xF0, QByteArray(17, '\1'));
 const QByteArray ShortTagPoll = reply(5, 0xE0, hex("0001"));
+// Short reader data and a 5-byte frame are as long as the long form, and
+// check as one: still two readers answering.
+const QByteArray TwoReaders = ReaderDataOf5 + reply(9, 0xF2, hex("01"));
 
 } // namespace
 
@@ -544,5 +547,7 @@ INSTANTIATE_TEST_SUITE_P(
         DropCase{"BytesWhileNoSearchRuns", proto::buildRequest(5, 0xF0), hex("0507"),
                  "отброшен: не кадр, а поиск не запущен"},
         DropCase{"TagPollTooShort", proto::buildRequest(5, 0xF0), ShortTagPoll,
-                 "отброшен: короче, чем ответ с этим кодом"}),
+                 "отброшен: короче, чем ответ с этим кодом"},
+        DropCase{"TwoReadersAnswered", proto::buildRequest(5, 0xF0), TwoReaders,
+                 "отброшен: два ответа на один запрос"}),
     [](const auto &info) { return std::string(info.param.name); });

@@ -38,28 +38,36 @@ QByteArray readerData(quint8 address, int level, quint32 current, int temperatur
     return replyFrame(address, 0xF0, p);
 }
 
-// A record as the engine makes it: the checksum judged on frames only.
+enum class Line { Plain, SearchWaits, WriteFails };
+
+// A record as the engine makes it: the reply read as the engine reads it,
+// with the address asked picked.
 ExchangeRecord record(qint64 atMs, const QByteArray &request, const QByteArray &reply, int roundTripMs = 20,
-                      bool sent = true, const QString &meaning = QString())
+                      bool sent = true, Line line = Line::Plain)
 {
     ExchangeRecord r;
     r.sentAt = QDateTime::fromMSecsSinceEpoch(atMs);
     r.request = request;
     r.reply = reply;
     r.sent = sent;
-    r.meaning = meaning;
     r.roundTripMs = reply.isEmpty() ? -1 : roundTripMs;
-    if (reply.size() > 3 && quint8(reply.at(0)) == 0x3E)
-        r.checksum = proto::crc8(reply, int(reply.size()) - 1) == quint8(reply.back())
-                         ? ExchangeRecord::Checksum::Right
-                         : ExchangeRecord::Checksum::Wrong;
+    const bool search = request == proto::networkPollFrame() || line == Line::SearchWaits;
+    const std::optional<quint8> picked = request.size() > 3 ? std::optional<quint8>(quint8(request.at(1))) : std::nullopt;
+    const proto::Reception rc = proto::classify(reply, {request, search, picked});
+    if (rc.frame)
+        r.checksum = rc.checksumRight ? ExchangeRecord::Checksum::Right : ExchangeRecord::Checksum::Wrong;
+    r.verdict = rc.verdict;
+    r.writeFailed = line == Line::WriteFails;
+    r.dropped = !reply.isEmpty() && (r.writeFailed || !rc.used());
+    if (!r.dropped)
+        r.decoded = rc.decoded;
     return r;
 }
 
 const QByteArray Poll5 = proto::buildRequest(5, 0xF0);
 
 struct Expected {
-    int requests, replies, noReply, badChecksum, unexpected, dropped, replaced, writeErrors;
+    int requests, replies, noReply, badChecksum, unexpected, noise, dropped, replaced, writeErrors;
 };
 
 void expectCounters(const Counters &c, const Expected &e, const char *what)
@@ -69,6 +77,7 @@ void expectCounters(const Counters &c, const Expected &e, const char *what)
     EXPECT_EQ(c.noReply, e.noReply) << what;
     EXPECT_EQ(c.badChecksum, e.badChecksum) << what;
     EXPECT_EQ(c.unexpected, e.unexpected) << what;
+    EXPECT_EQ(c.noise, e.noise) << what;
     EXPECT_EQ(c.dropped, e.dropped) << what;
     EXPECT_EQ(c.replaced, e.replaced) << what;
     EXPECT_EQ(c.writeErrors, e.writeErrors) << what;
@@ -89,32 +98,31 @@ TEST(LineStatsTest, CountsEachKindOfExchange)
     const QByteArray good = readerData(5, 512, 15000, 23);
     const QByteArray searchFrame = proto::networkPollFrame();
     const std::vector<CountCase> cases = {
-        {"good reply", {record(T0, Poll5, good)}, {5}, {1, 1, 0, 0, 0, 0, 0, 0}, true},
-        {"silence", {record(T0, Poll5, {})}, {5}, {1, 0, 1, 0, 0, 0, 0, 0}, false},
+        {"good reply", {record(T0, Poll5, good)}, {5}, {1, 1, 0, 0, 0, 0, 0, 0, 0}, true},
+        {"silence", {record(T0, Poll5, {})}, {5}, {1, 0, 1, 0, 0, 0, 0, 0, 0}, false},
         // The reader data with a wrong CRC is refused; a confirmation is shown all the same.
-        {"bad CRC, reader data", {record(T0, Poll5, corrupt(good))}, {5}, {1, 1, 0, 1, 0, 1, 0, 0}, false},
+        {"bad CRC, reader data", {record(T0, Poll5, corrupt(good))}, {5}, {1, 1, 0, 1, 0, 0, 1, 0, 0}, false},
         {"bad CRC, confirmation",
          {record(T0, proto::buildRequest(5, 0xFA), corrupt(replyFrame(5, 0xFA, {})))},
-         {5}, {1, 1, 0, 1, 0, 0, 0, 0}, false},
-        {"another address", {record(T0, Poll5, readerData(7, 1, 1, 1))}, {5, 7}, {1, 1, 0, 0, 1, 0, 0, 0}, false},
+         {5}, {1, 1, 0, 1, 0, 0, 0, 0, 0}, false},
+        {"another address", {record(T0, Poll5, readerData(7, 1, 1, 1))}, {5, 7}, {1, 1, 0, 0, 1, 0, 0, 0, 0}, false},
+        {"two readers answered", {record(T0, Poll5, good + replyFrame(7, 0xFA))}, {5}, {1, 1, 0, 0, 1, 0, 1, 0, 0},
+         false},
         {"another kind", {record(T0, Poll5, replyFrame(5, 0xFC, QByteArray(6, '\1')))}, {5},
-         {1, 1, 0, 0, 1, 0, 0, 0}, false},
-        {"unknown code", {record(T0, Poll5, replyFrame(5, 0x77, QByteArray(3, '\0')))}, {5},
-         {1, 1, 0, 0, 1, 1, 0, 0}, false},
+         {1, 1, 0, 0, 1, 0, 0, 0, 0}, false},
         {"table read answered with the table",
          {record(T0, proto::buildRequest(5, 0xE7), replyFrame(5, 0xE6, QByteArray(40, '\0')))},
-         {5}, {1, 1, 0, 0, 0, 0, 0, 0}, true},
-        {"replaced request", {record(T0, Poll5, {}, -1, false)}, {5}, {0, 0, 0, 0, 0, 0, 1, 0}, false},
-        {"write error: the reply read goes with the port",
-         {record(T0, Poll5, good, 20, true, QStringLiteral("Ошибка записи в порт"))},
-         {5}, {1, 1, 0, 0, 0, 1, 0, 1}, false},
+         {5}, {1, 1, 0, 0, 0, 0, 0, 0, 0}, true},
+        {"replaced request", {record(T0, Poll5, {}, -1, false)}, {5}, {0, 0, 0, 0, 0, 0, 0, 1, 0}, false},
+        {"write error: the reply read goes with the port", {record(T0, Poll5, good, 20, true, Line::WriteFails)},
+         {5}, {1, 1, 0, 0, 0, 0, 1, 0, 1}, false},
         {"search answered by address bytes", {record(T0, searchFrame, QByteArray("\x05\x07", 2))}, {5, 7},
-         {1, 1, 0, 0, 0, 0, 0, 0}, true},
-        // Silent search: the next reception that is no frame is still its answer.
+         {1, 1, 0, 0, 0, 0, 0, 0, 0}, true},
+        // A search replaced by a newer request still waits: the list is its answer.
         {"late search answer",
-         {record(T0, searchFrame, {}), record(T0 + 500, Poll5, QByteArray("\x05", 1))},
-         {5}, {2, 1, 1, 0, 1, 0, 0, 0}, true},
-        {"bytes nobody asked for", {record(T0, {}, QByteArray("\x05", 1))}, {}, {0, 1, 0, 0, 1, 1, 0, 0}, false},
+         {record(T0, searchFrame, {}), record(T0 + 500, Poll5, QByteArray("\x05", 1), 20, true, Line::SearchWaits)},
+         {5}, {2, 1, 1, 0, 0, 0, 0, 0, 0}, true},
+        {"bytes nobody asked for", {record(T0, {}, QByteArray("\x05", 1))}, {}, {0, 1, 0, 0, 0, 1, 1, 0, 0}, false},
     };
     for (const CountCase &c : cases) {
         LineStats stats;
@@ -156,6 +164,16 @@ TEST(LineStatsTest, ResponseTimePercentilesLoadAndTheErrorMark)
     for (int i = 0; i < 20; ++i)
         stats.add(record(T0 + 11'500 + i * 500, Poll5, readerData(5, 1, 1, 1)));
     EXPECT_FALSE(linestats::alarm(*stats.row(5)));
+
+    // A flood: the read takes 255 bytes and the rest is flushed unread. All of
+    // it loaded the line; none of it is a response time.
+    ExchangeRecord flood = record(T0 + 60'000, Poll5, QByteArray(255, '\xFF'), 400);
+    flood.unread = 705;
+    const int times = stats.total().times.count();
+    stats.add(flood);
+    EXPECT_DOUBLE_EQ(stats.total().wire.bitsPerSecond(T0 + 60'000), (4 + 255 + 705) * 10 * 1000.0 / 10'000);
+    EXPECT_EQ(stats.total().times.count(), times);
+    EXPECT_EQ(stats.total().noise, 1);
 
     stats.reset();
     EXPECT_TRUE(stats.addresses().isEmpty());

@@ -263,7 +263,7 @@ TEST(ExchangeLogRecordTest, AppendsEachRowAsItComesAndStopsOnTheFirstFailure)
     EXPECT_EQ(recorded().last().split('\t').value(ExchangeLogModel::Time), "2026-12-08 14:03:08.045");
 
     {
-        FileSizeLimit limit(QFileInfo(path).size()); // the disk is full now
+        FileSizeLimit limit(QFileInfo(path).size() + 10); // the disk is full ten bytes into the next row
         model.append(record(at.addMSecs(1500), kLongRequest, kLongReply));
         model.append(record(at.addMSecs(2000), kLongRequest, kLongReply));
     }
@@ -271,8 +271,23 @@ TEST(ExchangeLogRecordTest, AppendsEachRowAsItComesAndStopsOnTheFirstFailure)
     EXPECT_TRUE(failures.first().contains("больше, чем система разрешает")) << failures.first().toStdString();
     EXPECT_FALSE(recorder.isRecording());
     model.append(record(at.addMSecs(2500), kLongRequest, kLongReply));
-    EXPECT_EQ(recorded().size(), 3);
+    EXPECT_EQ(recorded(), (QStringList{model.headerLine(), model.rowLine(1), model.rowLine(2)})); // whole rows
     EXPECT_EQ(failures.size(), 1);
+
+    // A recording whose file is removed, or replaced by another, stops and says so.
+    for (const bool replace : {false, true}) {
+        failures.clear();
+        ASSERT_EQ(recorder.start(path), "");
+        QFile::remove(path);
+        if (replace) {
+            QFile other(path);
+            ASSERT_TRUE(other.open(QIODevice::WriteOnly));
+        }
+        model.append(record(at.addMSecs(3000), kLongRequest, kLongReply));
+        ASSERT_EQ(failures.size(), 1) << replace;
+        EXPECT_TRUE(failures.first().contains("удалён или заменён")) << failures.first().toStdString();
+        EXPECT_FALSE(recorder.isRecording());
+    }
 
     EXPECT_EQ(recorder.start("/dev/full"), "на носителе нет места");
 }

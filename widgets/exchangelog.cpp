@@ -19,6 +19,8 @@
 #include <algorithm>
 #include <cerrno>
 
+#include <sys/stat.h>
+
 namespace {
 
 QString hex(const QByteArray &bytes)
@@ -258,8 +260,13 @@ QString LogRecorder::start(const QString &path)
     stop();
     file_.setFileName(path);
     errno = 0;
-    if (!file_.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    // Unbuffered: a row that does not fit is taken back whole (writeLine).
+    if (!file_.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
         return writeFailureReason(path, errno);
+    struct stat own {};
+    identity_.reset();
+    if (::fstat(file_.handle(), &own) == 0)
+        identity_ = std::make_pair(quint64(own.st_dev), quint64(own.st_ino));
     return writeLine(model_->headerLine());
 }
 
@@ -272,14 +279,26 @@ void LogRecorder::stop()
 QString LogRecorder::writeLine(const QString &line)
 {
     const QByteArray bytes = (line + QLatin1Char('\n')).toUtf8();
+    const QString path = file_.fileName();
+    // The file at the path must still be the one being written: a file
+    // removed or replaced meanwhile would take the rows to nowhere.
+    struct stat there {};
+    if (identity_
+        && (::stat(QFile::encodeName(path).constData(), &there) != 0
+            || std::make_pair(quint64(there.st_dev), quint64(there.st_ino)) != *identity_)) {
+        file_.close();
+        return QStringLiteral("файл записи %1 удалён или заменён другим: запись остановлена").arg(path);
+    }
     // Handed to the system row by row: what the technician saw is in the
     // file even if the program is killed the next moment.
+    const qint64 before = file_.pos();
     errno = 0;
     if (file_.write(bytes) == bytes.size() && file_.flush())
         return QString();
     const int error = errno;
-    const QString path = file_.fileName();
     const bool full = file_.error() == QFileDevice::ResourceError;
+    // A row cut by a full disk is taken back: the file ends on a whole row.
+    file_.resize(before);
     file_.close();
     return writeFailureReason(path, error != 0 ? error : (full ? ENOSPC : 0), bytes.size());
 }

@@ -9,6 +9,9 @@
 
 #include <QAbstractTableModel>
 #include <QFile>
+
+#include <optional>
+#include <utility>
 #include <QWidget>
 
 #include <cstddef>
@@ -87,7 +90,8 @@ private:
 
 // Records the log to a file as it grows: each row is appended as it comes
 // and handed to the system at once, so a crash loses nothing that was shown.
-// The first failure is reported (failed) and ends the recording.
+// The first failure is reported (failed) and ends the recording; so does the
+// file being removed or replaced. A row a full disk cuts is taken back.
 class LogRecorder : public QObject
 {
     Q_OBJECT
@@ -112,6 +116,8 @@ private:
 
     ExchangeLogModel *model_;
     QFile file_;
+    // The device and inode of the file being written.
+    std::optional<std::pair<quint64, quint64>> identity_;
 };
 
 class ExchangeLog : public QWidget

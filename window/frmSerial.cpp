@@ -113,8 +113,11 @@ void frmSerial::showExchangeLog()
 
 void frmSerial::showDiagnostics()
 {
-    if (!diagWindow_)
+    if (!diagWindow_) {
         diagWindow_ = new DiagnosticsWindow(*lineStats_, nullptr, this);
+        connect(diagWindow_, &DiagnosticsWindow::pollAllToggled, this, [this](bool on) { cycle_.pollAll(on); });
+        diagWindow_->setPortName([this] { return ui->CmbPort->currentText(); });
+    }
     diagWindow_->show();
     diagWindow_->raise();
     diagWindow_->activateWindow();
