@@ -15,6 +15,7 @@
 #include "sim/simline.h"
 #include "support/scripteddialogs.h"
 #include "support/linefixture.h"
+#include "widgets/exchangelog.h"
 #include "support/windowfixture.h"
 
 #include <QCoreApplication>
@@ -263,6 +264,11 @@ TEST_P(OverSer2net, WindowSearchesAndPolls)
     EXPECT_EQ(text("netdev"), "5 7 ");
     EXPECT_EQ(text("sn"), "1000123");
     EXPECT_EQ(text("tek"), "15000");
+    // The log's files say which network delay the reply window allowed for.
+    const auto *log = w->findChild<ExchangeLogModel *>();
+    ASSERT_NE(log, nullptr);
+    EXPECT_TRUE(log->headerLine().startsWith("# " + gateway.name(GetParam()) + ": задержка сети "))
+        << log->headerLine().toStdString();
 }
 
 TEST_P(OverSer2net, GatewayStoppedMidExchangeIsOneLostLine)

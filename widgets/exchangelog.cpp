@@ -221,7 +221,8 @@ QString ExchangeLogModel::headerLine() const
     QStringList header;
     for (int c = 0; c < ColumnCount; ++c)
         header << headerData(c, Qt::Horizontal).toString();
-    return header.join(QLatin1Char('\t'));
+    const QString columns = header.join(QLatin1Char('\t'));
+    return lineNote_.isEmpty() ? columns : QStringLiteral("# ") + lineNote_ + QLatin1Char('\n') + columns;
 }
 
 QString ExchangeLogModel::rowLine(int row) const

@@ -50,6 +50,10 @@ public:
     // row, frames in full hex, time stamps with date and milliseconds. The
     // clipboard, a saved file and a recorded file get the same lines.
     QString toText() const;
+    // Which line the log is about, when there is more to say than the port's
+    // name (a line behind a network gateway and the delay allowed for it);
+    // it then opens every file as a "# …" line.
+    void setLineNote(const QString &note) { lineNote_ = note; }
     QString headerLine() const;
     QString rowLine(int row) const;
 
@@ -61,6 +65,7 @@ public:
     static QString notSentText();
 
 private:
+    QString lineNote_;
     // One row, compact: its frames and its meaning (UTF-8) lie one after
     // the other in bytes_, from `offset` on.
     struct Row {

@@ -116,7 +116,11 @@ void frmSerial::showDiagnostics()
     if (!diagWindow_) {
         diagWindow_ = new DiagnosticsWindow(*lineStats_, nullptr, this);
         connect(diagWindow_, &DiagnosticsWindow::pollAllToggled, this, [this](bool on) { cycle_.pollAll(on); });
-        diagWindow_->setPortName([this] { return ui->CmbPort->currentText(); });
+        diagWindow_->setPortName([this] {
+            const QString latency = port_.latencyNote();
+            return latency.isEmpty() ? ui->CmbPort->currentText()
+                                     : ui->CmbPort->currentText() + QStringLiteral(" (") + latency + QLatin1Char(')');
+        });
     }
     diagWindow_->show();
     diagWindow_->raise();

@@ -4,6 +4,7 @@
 #include "window/portlist.h"
 #include "exchange/cyclerunner.h"
 #include "serial/portlayer.h"
+#include "widgets/exchangelog.h"
 #include "serial/portnames.h"
 #include "widgets/dialogs.h"
 #include "widgets/lamp.h"
@@ -97,6 +98,10 @@ void frmSerial::BTNOpenCom_Click()
     }
 
     cycle_.portOpened();
+    // Behind a network gateway the log and F11 say which delay the reply
+    // window allows for.
+    const QString latency = port_.latencyNote();
+    logModel_->setLineNote(latency.isEmpty() ? QString() : entry + QStringLiteral(": ") + latency);
     SwitchTags();
     lineStats_->portOpened(); // the diagnostics' counters start with the port
     tmrComm_->start();
