@@ -22,6 +22,7 @@
 #include <QElapsedTimer>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLineEdit>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
@@ -255,7 +256,7 @@ TEST_P(OverSer2net, RfidctlEndsWithALostPortWhenTheGatewayStops)
     EXPECT_TRUE(err.contains("шлюз закрыл соединение")) << err.toStdString();
 }
 
-TEST_P(OverSer2net, WindowSearchesAndPolls)
+TEST_P(OverSer2net, WindowSearchesPollsAndWritesASettingBack)
 {
     openWindow();
     w->Opros_Click();
@@ -269,6 +270,19 @@ TEST_P(OverSer2net, WindowSearchesAndPolls)
     ASSERT_NE(log, nullptr);
     EXPECT_TRUE(log->headerLine().startsWith("# " + gateway.name(GetParam()) + ": задержка сети "))
         << log->headerLine().toStdString();
+
+    // A setting written, confirmed and read back through the gateway.
+    auto *delay = ctl<QLineEdit>("Zad2");
+    delay->setText("2500");
+    w->Command2_Click();
+    tick();
+    tick();
+    EXPECT_EQ(sim.line().reader(5)->delay, 2500);
+    delay->setText("0");
+    w->RD_DP_Click();
+    tick();
+    tick();
+    EXPECT_EQ(delay->text(), "2500");
 }
 
 TEST_P(OverSer2net, GatewayStoppedMidExchangeIsOneLostLine)
