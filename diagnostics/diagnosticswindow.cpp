@@ -122,6 +122,7 @@ DiagnosticsWindow::DiagnosticsWindow(linestats::LineStats &stats, Dialogs *dialo
     savePicture->setObjectName(QStringLiteral("saveChart"));
     connect(reset, &QPushButton::clicked, this, [this] {
         stats_.reset();
+        emit countersReset();
         refresh();
     });
     connect(saveStats, &QPushButton::clicked, this, [this] {

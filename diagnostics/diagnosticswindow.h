@@ -51,6 +51,8 @@ public:
 signals:
     // The technician turned "Опрашивать всех найденных" on or off.
     void pollAllToggled(bool on);
+    // "Сбросить" started the counters again.
+    void countersReset();
 
 protected:
     void showEvent(QShowEvent *event) override;

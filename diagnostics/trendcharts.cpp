@@ -26,6 +26,7 @@
 using linestats::Quantity;
 using linestats::TrendPoint;
 using linestats::TrendSeries;
+using linestats::TrendMark;
 using linestats::Trends;
 
 namespace {
@@ -40,6 +41,7 @@ constexpr qint64 MinSpanMs = 5 * 1000;
 // rest are drawn as dots.
 constexpr int MaxLines = 200;
 const QColor LineColour(32, 96, 176);
+const QColor MarkColour(208, 120, 0);
 
 bool hasValues(const TrendSeries &s)
 {
@@ -81,7 +83,7 @@ public:
 
     explicit TrendChart(Quantity q, QWidget *parent)
         : QChartView(parent), quantity_(q), chart_(new QChart), x_(new QDateTimeAxis),
-          y_(new QValueAxis), dots_(new QScatterSeries)
+          y_(new QValueAxis), dots_(new QScatterSeries), marks_(new QScatterSeries)
     {
         chart_->legend()->hide();
         chart_->setTitle(linestats::titleWithUnit(q));
@@ -102,6 +104,23 @@ public:
         dots_->setColor(LineColour);
         dots_->setBorderColor(LineColour);
         attach(dots_);
+        // Events of the line (port opened, closed, lost, counters reset, the
+        // exchange held by a box): a triangle at the top of the chart, named
+        // when hovered.
+        marks_->setMarkerShape(QScatterSeries::MarkerShapeTriangle);
+        marks_->setMarkerSize(9);
+        marks_->setColor(MarkColour);
+        marks_->setBorderColor(MarkColour);
+        attach(marks_);
+        QObject::connect(marks_, &QXYSeries::hovered, this, [this](const QPointF &point, bool on) {
+            hoveredMark_.clear();
+            if (!on)
+                return;
+            for (const TrendMark &m : markList_)
+                if (std::abs(double(m.ms) - point.x()) < 1.0)
+                    hoveredMark_ = QDateTime::fromMSecsSinceEpoch(m.ms).toString(QStringLiteral("dd.MM.yyyy HH:mm:ss"))
+                                   + QStringLiteral("  ") + m.text;
+        });
         setChart(chart_);
         setObjectName(QStringLiteral("trend%1").arg(int(q)));
         setMinimumHeight(150);
@@ -136,12 +155,23 @@ public:
     }
     // New values may have come since the chart was last brought up to date.
     bool behind = false;
+    // An event came after the chart was drawn: it is drawn anew.
+    bool marksBehind(const std::deque<TrendMark> &marks) const
+    {
+        return !marks.empty() && marks.back().ms != marksUntilMs_;
+    }
 
     // Starts drawing the entries of `s` between `fromMs` and `toMs` anew (with
     // one beyond each end, so a line leaves the chart where it continues);
     // fill() puts them on the chart.
-    void start(const TrendSeries &s, std::optional<quint8> address, qint64 fromMs, qint64 toMs)
+    void start(const TrendSeries &s, const std::deque<TrendMark> &marks, std::optional<quint8> address,
+               qint64 fromMs, qint64 toMs)
     {
+        markList_.clear();
+        for (const TrendMark &m : marks)
+            if (m.ms >= fromMs && m.ms <= toMs)
+                markList_.push_back(m);
+        marksUntilMs_ = marks.empty() ? 0 : marks.back().ms;
         const auto byTime = [](const TrendPoint &p, qint64 ms) { return p.ms < ms; };
         auto first = std::lower_bound(s.begin(), s.end(), fromMs, byTime);
         auto last = std::lower_bound(first, s.end(), toMs + 1, byTime);
@@ -213,6 +243,7 @@ public:
                 lines_[--used_]->clear();
             if (used_ == 0) {
                 dots_->clear();
+                marks_->clear();
                 stage_ = Stage::Axes;
             }
             break;
@@ -226,6 +257,12 @@ public:
                 // Nice steps can still be finer than the labels print.
                 y_->setTickCount(distinctTicks(y_->min(), y_->max(), y_->tickCount(),
                                                linestats::info(quantity_).decimals));
+            }
+            {
+                QList<QPointF> marks;
+                for (const TrendMark &m : markList_)
+                    marks << QPointF(double(m.ms), y_->max());
+                marks_->replace(marks);
             }
             stage_ = Stage::Tiles;
             break;
@@ -307,7 +344,9 @@ protected:
                 consider(lines_[i]->points());
             consider(dots_->points());
         }
-        if (nearest)
+        if (!hoveredMark_.isEmpty())
+            QToolTip::showText(event->globalPosition().toPoint(), hoveredMark_, this);
+        else if (nearest)
             QToolTip::showText(event->globalPosition().toPoint(),
                                trendHoverText(quantity_, qint64(nearest->x()), nearest->y()), this);
         else
@@ -362,6 +401,10 @@ private:
     QDateTimeAxis *x_;
     QValueAxis *y_;
     QScatterSeries *dots_;
+    QScatterSeries *marks_;
+    std::vector<TrendMark> markList_; // the events in view
+    qint64 marksUntilMs_ = 0;         // the newest event when the chart was drawn
+    QString hoveredMark_;
     QList<QLineSeries *> lines_; // the pool of tiles; the first used_ hold values
     int used_ = 0;
     enum class Stage { Idle, Clearing, Axes, Tiles };
@@ -549,12 +592,12 @@ void TrendCharts::drawNext()
             continue;
         const TrendSeries &s = trends_.series(*address_, chart->quantity());
         if (!chart->shows(address_, viewStartMs_, viewEndMs_)) {
-            chart->start(s, address_, viewStartMs_, viewEndMs_);
+            chart->start(s, trends_.marks(), address_, viewStartMs_, viewEndMs_);
         } else if (chart->filling()) {
             chart->fill();
         } else if (chart->behind) {
             chart->behind = false;
-            if (!chart->extend(s))
+            if (!chart->extend(s) || chart->marksBehind(trends_.marks()))
                 chart->forget(); // drawn anew from the next event on
         } else {
             continue;
@@ -584,7 +627,7 @@ QPixmap TrendCharts::picture()
             chart->forget();
         chart->behind = false;
         if (!chart->shows(address_, viewStartMs_, viewEndMs_))
-            chart->start(s, address_, viewStartMs_, viewEndMs_);
+            chart->start(s, trends_.marks(), address_, viewStartMs_, viewEndMs_);
         while (!chart->fill())
             ;
     }

@@ -23,6 +23,8 @@ struct ExchangeRecord {
     bool writeFailed = false; // the port refused the request: the reply read with it is not shown
     proto::Verdict verdict = proto::Verdict::None; // what the reply is, as the exchange cycle took it
     proto::Reply decoded;    // what it carries, when the cycle used it
+    bool event = false;      // no exchange but an event of the line, `meaning` says which: the port
+                             // opened, closed or lost, the counters reset, the exchange held by a box
 };
 
 Q_DECLARE_METATYPE(ExchangeRecord)

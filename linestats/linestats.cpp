@@ -176,6 +176,12 @@ void LineStats::add(const ExchangeRecord &r)
     const qint64 atMs = r.sentAt.isValid() ? r.sentAt.toMSecsSinceEpoch()
                                            : QDateTime::currentMSecsSinceEpoch();
     trends_.prune(atMs);
+    if (r.event) {
+        // Nothing went out and nothing came: a mark on the trends, no count.
+        trends_.addMark(atMs, r.meaning);
+        emit changed();
+        return;
+    }
     if (!r.sent) {
         // Replaced before it reached the line: not on the wire, not answered.
         if (r.request.size() >= 3 && r.request != proto::networkPollFrame())

@@ -67,9 +67,18 @@ void Trends::breakAll()
                 append(s, {s.back().ms + 1, Gap});
 }
 
+void Trends::addMark(qint64 ms, const QString &text)
+{
+    marks_.push_back({ms, text});
+    if (int(marks_.size()) > MaxEntries)
+        marks_.pop_front();
+}
+
 void Trends::prune(qint64 nowMs)
 {
     const qint64 oldest = nowMs - SpanMs;
+    while (!marks_.empty() && marks_.front().ms < oldest)
+        marks_.pop_front();
     for (auto it = series_.begin(); it != series_.end();) {
         bool empty = true;
         for (TrendSeries &s : it->second) {

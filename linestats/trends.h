@@ -43,6 +43,13 @@ struct TrendPoint {
 };
 using TrendSeries = std::deque<TrendPoint>;
 
+// An event of the line (the port opened, closed or lost, the counters reset,
+// the exchange held by a box), marked on every chart at its time.
+struct TrendMark {
+    qint64 ms = 0;
+    QString text;
+};
+
 class Trends
 {
 public:
@@ -57,6 +64,10 @@ public:
     void addGap(quint8 address, Quantity q, qint64 ms);
     // Every series breaks after its last value (the port opened again).
     void breakAll();
+    // An event at `ms`; kept, like the values, for 10 minutes and at most
+    // MaxEntries of them.
+    void addMark(qint64 ms, const QString &text);
+    const std::deque<TrendMark> &marks() const { return marks_; }
     // Forgets what is older than 10 minutes before `nowMs`.
     void prune(qint64 nowMs);
 
@@ -72,6 +83,7 @@ private:
     void append(TrendSeries &s, const TrendPoint &p);
 
     std::map<quint8, Set> series_;
+    std::deque<TrendMark> marks_;
 };
 
 } // namespace linestats

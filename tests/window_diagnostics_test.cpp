@@ -7,9 +7,12 @@
 #include "diagnostics/trendcharts.h"
 #include "linestats/linestats.h"
 #include "linestats/trends.h"
+#include "widgets/exchangelog.h"
 
 #include <QApplication>
 #include <QChartView>
+#include <QPushButton>
+#include <QScatterSeries>
 #include <QMouseEvent>
 #include <QToolTip>
 #include <QCheckBox>
@@ -313,4 +316,53 @@ TEST_F(DiagnosticsTest, HoveringAChartNamesTheTimeAndTheValueThere)
                      Qt::NoButton, Qt::NoModifier);
     QApplication::sendEvent(view->viewport(), &move);
     EXPECT_TRUE(QToolTip::text().endsWith("  500")) << QToolTip::text().toStdString();
+}
+
+// The line's own events are rows of the log (and so of a recording) and
+// marks on the trends, never exchanges: the port opened, a box holding the
+// exchange up, the counters reset, the port lost and then closed.
+TEST_F(DiagnosticsTest, EventsOfTheLineAreRowsAndMarksNotExchanges)
+{
+    connectToReader(5);
+    DiagnosticsWindow *diag = open();
+    ASSERT_NE(diag, nullptr);
+    tick();
+    tick(readerData(5, 500));
+    dialogs.inputAnswers.push_back(QString()); // the box is cancelled
+    w->InstSN_Click();
+    settle(diag);
+    for (int i = 0; i < 50; ++i)
+        QCoreApplication::processEvents(); // the chart is drawn piece by piece
+    auto *view = diag->findChild<QChartView *>(QStringLiteral("trend%1").arg(int(linestats::Quantity::ReaderLevel)));
+    ASSERT_NE(view, nullptr);
+    int marks = 0;
+    for (QAbstractSeries *s : view->chart()->series())
+        if (auto *scatter = qobject_cast<QScatterSeries *>(s);
+            scatter && scatter->markerShape() == QScatterSeries::MarkerShapeTriangle)
+            marks = scatter->count();
+    EXPECT_EQ(marks, 2); // the open and the box
+    auto *reset = diag->findChild<QPushButton *>(QStringLiteral("resetStats"));
+    ASSERT_NE(reset, nullptr);
+    reset->click();
+    port.hangUp();
+    QCoreApplication::processEvents();
+
+    const auto *log = w->findChild<ExchangeLogModel *>();
+    ASSERT_NE(log, nullptr);
+    QStringList events;
+    for (int row = 0; row < log->rowCount(); ++row)
+        if (log->record(row).event)
+            events << log->record(row).meaning;
+    ASSERT_EQ(events.size(), 5) << events.join('|').toStdString();
+    EXPECT_EQ(events[0], "Порт COM3 открыт");
+    EXPECT_TRUE(events[1].startsWith("Обмен приостановлен окном сообщения на ")) << events[1].toStdString();
+    EXPECT_EQ(events[2], "Счётчики диагностики сброшены");
+    EXPECT_EQ(events[3], "Порт потерян");
+    EXPECT_EQ(events[4], "Порт закрыт");
+
+    const auto *stats = w->findChild<linestats::LineStats *>();
+    ASSERT_NE(stats, nullptr);
+    EXPECT_EQ(stats->total().requests, 0); // nothing counted since the reset
+    ASSERT_EQ(stats->trends().marks().size(), 5u);
+
 }

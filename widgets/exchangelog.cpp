@@ -52,6 +52,7 @@ ExchangeRecord ExchangeLogModel::record(int row) const
     out.checksum = ExchangeRecord::Checksum(r.checksum);
     out.roundTripMs = r.roundTripMs;
     out.sent = r.sent;
+    out.event = r.event;
     return out;
 }
 
@@ -67,6 +68,9 @@ int ExchangeLogModel::columnCount(const QModelIndex &parent) const
 
 QString ExchangeLogModel::cell(const ExchangeRecord &r, int column) const
 {
+    // An event of the line has its time and its words, no frames.
+    if (r.event && column != Time && column != Meaning)
+        return QString();
     switch (column) {
     case Time:
         return r.sentAt.toString(QStringLiteral("HH:mm:ss.zzz"));
@@ -128,6 +132,8 @@ QVariant ExchangeLogModel::data(const QModelIndex &index, int role) const
     }
     if (role == Qt::ForegroundRole && !r.sent)
         return QColor(Qt::darkRed);
+    if (role == Qt::ForegroundRole && r.event)
+        return QColor(Qt::darkBlue);
     if (role == Qt::ForegroundRole && index.column() == Checksum
         && r.checksum == ExchangeRecord::Checksum::Wrong)
         return QColor(Qt::red);
@@ -179,6 +185,7 @@ void ExchangeLogModel::append(const ExchangeRecord &record)
     row.meaningSize = quint16(meaning.size());
     row.checksum = quint8(record.checksum);
     row.sent = record.sent;
+    row.event = record.event;
 
     const int at = int(rows_.size());
     beginInsertRows(QModelIndex(), at, at);

@@ -77,6 +77,7 @@ private:
         quint16 meaningSize;
         quint8 checksum;
         bool sent;
+        bool event;
         qint64 size() const { return qint64(requestSize) + replySize + meaningSize; }
     };
     static constexpr qint64 InvalidTime = std::numeric_limits<qint64>::min();

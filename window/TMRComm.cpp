@@ -3,12 +3,14 @@
 // (exchangecycle.h) and its pacing on the line (cyclerunner.h) hold no widgets.
 #include "window/frmSerial.h"
 #include "serial/portlayer.h"
+
 #include "exchange/cyclerunner.h"
 #include "exchange/statustexts.h"
 #include "protocol/conversions.h"
 #include "widgets/lamp.h"
 #include "ui_frmSerial.h"
 
+#include <QLocale>
 #include <QTimer>
 
 namespace {
@@ -54,16 +56,35 @@ void frmSerial::anotherReaderShown()
 
 void frmSerial::dialogOpens()
 {
+    // The first box over a running exchange holds it up until the last one closes.
+    if (!runner_->paused() && tmrComm_->isActive())
+        heldSince_ = QDateTime::currentDateTime();
     runner_->pause();
 }
 
 void frmSerial::dialogCloses()
 {
     runner_->resume();
+    if (!runner_->paused() && heldSince_.isValid()) {
+        const qint64 ms = heldSince_.msecsTo(QDateTime::currentDateTime());
+        noteEvent(QStringLiteral("Обмен приостановлен окном сообщения на %1 с")
+                      .arg(QLocale().toString(double(ms) / 1000.0, 'f', 1)),
+                  heldSince_);
+        heldSince_ = QDateTime();
+    }
     // A device lost while the box was open is dealt with once the handler
     // that opened the box is over, so that a request it built is dropped too.
     if (lineLostPending_ && !runner_->paused())
         QTimer::singleShot(0, this, &frmSerial::onLineLost);
+}
+
+void frmSerial::noteEvent(const QString &text, const QDateTime &at)
+{
+    ExchangeRecord r;
+    r.event = true;
+    r.sentAt = at;
+    r.meaning = text;
+    emit lineEvent(r);
 }
 
 void frmSerial::onLineLost()
@@ -90,6 +111,7 @@ void frmSerial::closeForLostLine()
     tmrComm_->stop();
     runner_->abort();
     const QString reason = port_.lostReason();
+    noteEvent(reason.isEmpty() ? QStringLiteral("Порт потерян") : QStringLiteral("Порт потерян: ") + reason);
     dialogs_.message(reason.isEmpty() ? status::writeError() : status::writeError() + QStringLiteral(": ") + reason);
     BTNCloseCom_Click();
 }

@@ -70,11 +70,13 @@ frmSerial::frmSerial(PortLayer &port, Dialogs &dialogs, QWidget *parent)
     logModel_ = new ExchangeLogModel(this);
     connect(runner_, &CycleRunner::exchanged, this, &frmSerial::exchanged);
     connect(this, &frmSerial::exchanged, logModel_, &ExchangeLogModel::append);
+    connect(this, &frmSerial::lineEvent, logModel_, &ExchangeLogModel::append);
     // The log is offered on a key only, so the window stays as technicians know it.
     auto *logKey = new QShortcut(QKeySequence(Qt::Key_F12), this);
     connect(logKey, &QShortcut::activated, this, &frmSerial::showExchangeLog);
     lineStats_ = new linestats::LineStats(this);
     connect(this, &frmSerial::exchanged, lineStats_, &linestats::LineStats::add);
+    connect(this, &frmSerial::lineEvent, lineStats_, &linestats::LineStats::add);
     connect(new QShortcut(QKeySequence(Qt::Key_F11), this), &QShortcut::activated, this,
             &frmSerial::showDiagnostics);
     connect(new QShortcut(QKeySequence(Qt::Key_F9), this), &QShortcut::activated, this,
@@ -116,6 +118,8 @@ void frmSerial::showDiagnostics()
     if (!diagWindow_) {
         diagWindow_ = new DiagnosticsWindow(*lineStats_, nullptr, this);
         connect(diagWindow_, &DiagnosticsWindow::pollAllToggled, this, [this](bool on) { cycle_.pollAll(on); });
+        connect(diagWindow_, &DiagnosticsWindow::countersReset, this,
+                [this] { noteEvent(QStringLiteral("Счётчики диагностики сброшены")); });
         diagWindow_->setPortName([this] {
             const QString latency = port_.latencyNote();
             return latency.isEmpty() ? ui->CmbPort->currentText()

@@ -155,6 +155,10 @@ signals:
     // request and the reply it got. The exchange log listens; the cycle does
     // not depend on anyone listening.
     void exchanged(const ExchangeRecord &record);
+    // An event of the line as a record of its own (`event` set): the port
+    // opened, closed or lost, the counters reset, the exchange held by a
+    // box. The log and the diagnostics take it beside the exchanges.
+    void lineEvent(const ExchangeRecord &record);
 
 protected:
     void closeEvent(QCloseEvent *event) override; // Form_QueryUnload
@@ -201,6 +205,8 @@ private:
     void closeForLostLine();
     void dialogOpens();
     void dialogCloses();
+    // Puts an event of the line on the record (lineEvent).
+    void noteEvent(const QString &text, const QDateTime &at = QDateTime::currentDateTime());
 
     // The show/hide rule of the mode option boxes (reader_modes.cpp).
     void showModeOptions(bool visible);
@@ -223,6 +229,7 @@ private:
     Form2 *form2_ = nullptr;
     CycleRunner *runner_ = nullptr;
     bool lineLostPending_ = false; // the device went away while a box was open
+    QDateTime heldSince_;          // when a box began to hold the exchange up
     QHash<QWidget *, QString> startTexts_;
     QSet<QLineEdit *> fromDevice_;
     bool rotationShown_ = false;

@@ -102,6 +102,8 @@ void frmSerial::BTNOpenCom_Click()
     // window allows for.
     const QString latency = port_.latencyNote();
     logModel_->setLineNote(latency.isEmpty() ? QString() : entry + QStringLiteral(": ") + latency);
+    noteEvent(QStringLiteral("Порт %1 открыт").arg(entry)
+              + (latency.isEmpty() ? QString() : QStringLiteral("; ") + latency));
     SwitchTags();
     lineStats_->portOpened(); // the diagnostics' counters start with the port
     tmrComm_->start();
@@ -135,6 +137,8 @@ void frmSerial::BTNCloseCom_Click()
 
 void frmSerial::closePort()
 {
+    if (!ui->BTNOpenCom->isEnabled())
+        noteEvent(QStringLiteral("Порт закрыт"));
     closeAfterTick_ = false;
     tmrComm_->stop();
     runner_->abort();
