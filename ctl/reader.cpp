@@ -4,6 +4,7 @@
 #include "ctl/lineclient.h"
 #include "protocol/conversions.h"
 #include "protocol/frame.h"
+#include "protocol/requests.h"
 
 namespace {
 
@@ -65,12 +66,16 @@ void ReaderLink::failWrong(Command request, const QByteArray &reply) const
     fail(request, QStringLiteral("неверный ответ ") + proto::hexDump(reply, QLatin1Char(' ')).trimmed());
 }
 
-proto::Reply ReaderLink::ask(Command request, const QByteArray &data)
+QByteArray ReaderLink::plain(Command request, const QByteArray &data) const
+{
+    return proto::buildRequest(address_, proto::code(request), data);
+}
+
+proto::Reply ReaderLink::ask(Command request, const QByteArray &frame)
 {
     // A request without a valid reply goes again (every request of ours
     // may be repeated: a setting written twice is the same setting); the
     // last attempt's fault is the one reported.
-    const QByteArray frame = proto::buildRequest(address_, proto::code(request), data);
     for (int attempt = 0;; ++attempt) {
         const LineClient::Result result = line_.exchange(frame);
         lastRequestSent_ = result.written;
@@ -92,9 +97,9 @@ proto::Reply ReaderLink::ask(Command request, const QByteArray &data)
 }
 
 template <typename T>
-T ReaderLink::askFor(Command request, const QByteArray &data)
+T ReaderLink::askFor(Command request, const QByteArray &frame)
 {
-    const proto::Reply reply = ask(request, data);
+    const proto::Reply reply = ask(request, frame);
     if (const T *t = std::get_if<T>(&reply))
         return *t;
     fail(request, QStringLiteral("ответ без данных"));
@@ -102,7 +107,7 @@ T ReaderLink::askFor(Command request, const QByteArray &data)
 
 proto::Identification ReaderLink::identify()
 {
-    const proto::Identification id = askFor<proto::Identification>(Command::Identification, {});
+    const proto::Identification id = askFor<proto::Identification>(Command::Identification, plain(Command::Identification));
     if (!id.serial)
         fail(Command::Identification, QStringLiteral("ответ без серийного номера"));
     return id;
@@ -110,7 +115,7 @@ proto::Identification ReaderLink::identify()
 
 proto::ReaderData ReaderLink::data()
 {
-    return askFor<proto::ReaderData>(Command::ReaderData, {});
+    return askFor<proto::ReaderData>(Command::ReaderData, plain(Command::ReaderData));
 }
 
 ReaderSettings ReaderLink::settings()
@@ -123,8 +128,8 @@ ReaderSettings ReaderLink::settings()
     s.network = d.longForm->network;
     s.channel = d.longForm->channel;
     s.power = d.longForm->power;
-    s.delay = askFor<proto::Delay>(Command::DelayRead, {}).value;
-    const QVector<QString> ids = askFor<proto::IdTable>(Command::IdTableRead, {}).ids;
+    s.delay = askFor<proto::Delay>(Command::DelayRead, plain(Command::DelayRead)).value;
+    const QVector<QString> ids = askFor<proto::IdTable>(Command::IdTableRead, plain(Command::IdTableRead)).ids;
     for (int i = 0; i < ReaderSettings::Cells; ++i)
         s.boundIds[std::size_t(i)] = proto::hexToNumber(ids.at(i)).value;
     return s;
@@ -132,57 +137,47 @@ ReaderSettings ReaderLink::settings()
 
 void ReaderLink::setMode(quint8 mode)
 {
-    ask(Command::Mode, QByteArray(1, char(mode)));
+    ask(Command::Mode, proto::modeRequest(address_, mode));
 }
 
 void ReaderLink::setRadio(quint16 network, quint8 channel, quint8 power)
 {
-    QByteArray data = proto::bigEndian16(network);
-    data.append(char(channel));
-    data.append(char(power));
-    ask(Command::RadioParams, data);
+    ask(Command::RadioParams, proto::radioRequest(address_, network, channel, power));
 }
 
 void ReaderLink::setDelay(quint16 delay)
 {
-    askFor<proto::Delay>(Command::Delay, proto::bigEndian16(delay));
+    askFor<proto::Delay>(Command::Delay, proto::delayRequest(address_, delay));
 }
 
 void ReaderLink::setCell(int index, quint32 id)
 {
-    askFor<proto::IdTable>(Command::IdTable, char(index) + proto::Long_to_string(id));
+    askFor<proto::IdTable>(Command::IdTable, proto::idCellRequest(address_, index, proto::Long_to_string(id)));
 }
 
 void ReaderLink::setSerial(quint32 serial)
 {
-    ask(Command::ReaderSerial, proto::Long_to_string(serial));
+    ask(Command::ReaderSerial, proto::readerSerialRequest(address_, serial));
 }
 
 void ReaderLink::setAddress(quint8 newAddress)
 {
-    ask(Command::NetAddress, QByteArray(1, char(newAddress)));
+    ask(Command::NetAddress, proto::netAddressRequest(address_, newAddress));
     address_ = newAddress;
 }
 
 proto::TagPoll ReaderLink::pollTag()
 {
-    return askFor<proto::TagPoll>(Command::TagPoll, proto::Long_to_string(proto::TagPollNumber));
+    return askFor<proto::TagPoll>(Command::TagPoll, plain(Command::TagPoll, proto::Long_to_string(proto::TagPollNumber)));
 }
 
 proto::TagData ReaderLink::readTag(quint32 id)
 {
-    return askFor<proto::TagData>(Command::TagData, proto::Long_to_string(id));
+    return askFor<proto::TagData>(Command::TagData, plain(Command::TagData, proto::Long_to_string(id)));
 }
 
 void ReaderLink::writeTag(quint32 serial, quint32 newId, quint16 delay, quint8 mode, quint8 power, quint16 period)
 {
-    constexpr char kDataBytes = 0x0E; // the data bytes after this one, checksum excluded
-    QByteArray data(1, kDataBytes);
-    data += proto::Long_to_string(serial);
-    data += proto::Long_to_string(newId);
-    data += proto::bigEndian16(delay);
-    data.append(char(mode));
-    data.append(char(power));
-    data += proto::bigEndian16(period);
-    ask(Command::TagParams, data);
+    ask(Command::TagParams,
+        proto::tagParamsRequest(address_, {serial, proto::Long_to_string(newId), delay, mode, power, period}));
 }

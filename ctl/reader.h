@@ -54,11 +54,13 @@ public:
     void writeTag(quint32 serial, quint32 newId, quint16 delay, quint8 mode, quint8 power, quint16 period);
 
 private:
-    // Sends the request and returns what the checked reply carries.
-    proto::Reply ask(proto::Command request, const QByteArray &data);
+    // A request without a payload of its own type (reads, polls).
+    QByteArray plain(proto::Command request, const QByteArray &data = {}) const;
+    // Sends the request frame and returns what the checked reply carries.
+    proto::Reply ask(proto::Command request, const QByteArray &frame);
     // The same, when the reply must carry a `T`.
     template <typename T>
-    T askFor(proto::Command request, const QByteArray &data);
+    T askFor(proto::Command request, const QByteArray &frame);
     [[noreturn]] void fail(proto::Command request, const QString &what) const;
     [[noreturn]] void failWrong(proto::Command request, const QByteArray &reply) const;
 

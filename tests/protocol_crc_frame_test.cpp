@@ -2,6 +2,7 @@
 #include "protocol/crc8.h"
 #include "protocol/commands.h"
 #include "protocol/frame.h"
+#include "protocol/requests.h"
 
 #include <gtest/gtest.h>
 
@@ -97,3 +98,28 @@ TEST(Frame, AddressFromText)
 }
 
 } // namespace
+
+// Each payload's layout, as both programs send it: the frame up to its
+// checksum, and a checksum that closes it (crc8 over the whole frame is 0).
+TEST(Requests, PayloadsAreLaidOutOnce)
+{
+    struct Row {
+        const char *name;
+        QByteArray frame;
+        const char *withoutChecksum;
+    };
+    const Row rows[] = {
+        {"mode", proto::modeRequest(5, 0xC2), "3105f2c2"},
+        {"radio", proto::radioRequest(5, 0xFDE8, 17, 3), "3105f4fde81103"},
+        {"delay", proto::delayRequest(7, 2500), "3107f109c4"},
+        {"cell", proto::idCellRequest(5, 9, QByteArray::fromHex("abcdef01")), "3105e609abcdef01"},
+        {"serial", proto::readerSerialRequest(5, 1000123), "3105f6000f42bb"},
+        {"address", proto::netAddressRequest(5, 200), "3105fbc8"},
+        {"tag", proto::tagParamsRequest(5, {0x12AB3C, QByteArray::fromHex("00000103"), 1000, 5, 50, 500}),
+         "3105e10e0012ab3c0000010303e8053201f4"},
+    };
+    for (const Row &r : rows) {
+        EXPECT_EQ(r.frame.chopped(1).toHex(), QByteArray(r.withoutChecksum)) << r.name;
+        EXPECT_EQ(proto::crc8(r.frame, int(r.frame.size())), 0) << r.name;
+    }
+}

@@ -2,6 +2,7 @@
 // write one cell (0xE6). The table itself arrives in a 0xE6 reply.
 #include "window/frmSerial.h"
 #include "window/messages.h"
+#include "protocol/requests.h"
 #include "protocol/commands.h"
 #include "protocol/conversions.h"
 #include "protocol/frame.h"
@@ -49,6 +50,5 @@ void frmSerial::Command3_Click()
     const QByteArray id = HexStr2Dig(ui->iddm->text());
     if (id.isEmpty())
         return;
-    cycle_.queueRequest(proto::buildRequest(*address, proto::code(proto::Command::IdTable),
-                                            QByteArray(1, char(*cell - 1)) + id));
+    cycle_.queueRequest(proto::idCellRequest(*address, int(*cell - 1), id));
 }

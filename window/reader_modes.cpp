@@ -1,6 +1,7 @@
 // Reader operating modes: the mode byte carries the mode code in bits 0..4
 // and the two bridge options in bits 6 ("Частотный выход") and 7 ("Мастер").
 #include "window/frmSerial.h"
+#include "protocol/requests.h"
 #include "protocol/commands.h"
 #include "protocol/frame.h"
 #include "ui_frmSerial.h"
@@ -32,9 +33,7 @@ void frmSerial::Set_mode_Click()
     if (!address)
         return;
     // Appended: two mode requests made within one tick go out together.
-    cycle_.appendRequest(proto::buildRequest(*address, proto::code(proto::Command::Mode),
-                                             QByteArray(1, char(mode))),
-                         outWin());
+    cycle_.appendRequest(proto::modeRequest(*address, mode), outWin());
     cycle_.requestReload();
 }
 

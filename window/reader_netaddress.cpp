@@ -2,6 +2,7 @@
 // number (0xF6).
 #include "window/frmSerial.h"
 #include "window/messages.h"
+#include "protocol/requests.h"
 #include "protocol/commands.h"
 #include "protocol/conversions.h"
 #include "protocol/frame.h"
@@ -33,9 +34,7 @@ void frmSerial::net_Click()
         return;
     // Appended to what is pending. The reader answers at its new address
     // only afterwards, so the list of addresses is left for a new search.
-    cycle_.appendRequest(proto::buildRequest(*address, proto::code(proto::Command::NetAddress),
-                                             QByteArray(1, char(*newAddress))),
-                         outWin());
+    cycle_.appendRequest(proto::netAddressRequest(*address, quint8(*newAddress)), outWin());
 }
 
 void frmSerial::Command1_Click()
@@ -55,8 +54,7 @@ void frmSerial::Command1_Click()
     const auto serial = serialNumberOrSay(answer);
     if (!serial)
         return;
-    cycle_.queueRequest(proto::buildRequest(*address, proto::code(proto::Command::ReaderSerial),
-                                            proto::Long_to_string(*serial)),
+    cycle_.queueRequest(proto::readerSerialRequest(*address, *serial),
                         outWin());
 }
 

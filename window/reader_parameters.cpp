@@ -2,6 +2,7 @@
 // delay (write 0xF1, read 0xF7).
 #include "window/frmSerial.h"
 #include "window/messages.h"
+#include "protocol/requests.h"
 #include "protocol/commands.h"
 #include "protocol/conversions.h"
 #include "protocol/frame.h"
@@ -45,10 +46,7 @@ void frmSerial::param_Click()
     const auto address = addressOrSay();
     if (!address)
         return;
-    QByteArray data = proto::bigEndian16(quint16(*network));
-    data.append(char(*channel));
-    data.append(char(*power));
-    cycle_.queueRequest(proto::buildRequest(*address, proto::code(proto::Command::RadioParams), data),
+    cycle_.queueRequest(proto::radioRequest(*address, quint16(*network), quint8(*channel), quint8(*power)),
                         showInCommandBox());
 }
 
@@ -63,8 +61,7 @@ void frmSerial::Command2_Click()
     const auto address = addressOrSay();
     if (!address)
         return;
-    cycle_.queueRequest(proto::buildRequest(*address, proto::code(proto::Command::Delay),
-                                            proto::bigEndian16(quint16(*delay))),
+    cycle_.queueRequest(proto::delayRequest(*address, quint16(*delay)),
                         showInCommandBox());
 }
 

@@ -2,6 +2,7 @@
 // addressed by the serial number the last tag poll reported.
 #include "window/frmSerial.h"
 #include "window/messages.h"
+#include "protocol/requests.h"
 #include "protocol/commands.h"
 #include "protocol/conversions.h"
 #include "protocol/frame.h"
@@ -32,7 +33,6 @@ bool isLargeWholeNumber(const QString &text)
     return true;
 }
 
-constexpr quint8 TagParamsLength = 0x0E; // data bytes after this one, checksum excluded
 
 } // namespace
 
@@ -94,14 +94,8 @@ void frmSerial::SetModesMetki_Click()
         if (*period < 0)
             return refuse(msg::range2000000());
 
-        QByteArray data(1, char(TagParamsLength));
-        data += proto::Long_to_string(quint32(*serial));
-        data += id.bytes;
-        data += proto::bigEndian16(quint16(*delay));
-        data.append(char(*mode));
-        data.append(char(*power));
-        data += proto::bigEndian16(quint16(*period));
-        cycle_.queueRequest(proto::buildRequest(*address, proto::code(proto::Command::TagParams), data),
-                            showInCommandBox());
+        const proto::TagParams tag{quint32(*serial), id.bytes, quint16(*delay), quint8(*mode), quint8(*power),
+                                   quint16(*period)};
+        cycle_.queueRequest(proto::tagParamsRequest(*address, tag), showInCommandBox());
     });
 }
