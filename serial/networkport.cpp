@@ -1,5 +1,7 @@
 #include "serial/networkport.h"
 
+#include "serial/linesettings.h"
+
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -14,40 +16,20 @@
 #ifdef Q_OS_LINUX
 #include <netinet/in.h>
 #include <netinet/tcp.h>
-#include <pwd.h>
 #include <sys/socket.h>
 #endif
 
 namespace {
 
-// "19200,n,8,1" as the gateway's Telnet option codes.
-std::optional<Rfc2217Session::Line> telnetLine(const QString &settings)
+// The line settings as the gateway's Telnet option codes.
+Rfc2217Session::Line telnetLine(const LineSettings &s)
 {
-    const QStringList parts = settings.split(QLatin1Char(','));
-    if (parts.size() != 4)
-        return std::nullopt;
+    static const quint8 stops[] = {telnet::StopOne, telnet::StopOneAndHalf, telnet::StopTwo};
     Rfc2217Session::Line line;
-    bool ok = false;
-    line.baud = parts.at(0).trimmed().toUInt(&ok);
-    if (!ok || line.baud == 0)
-        return std::nullopt;
-    const QString parity = parts.at(1).trimmed().toLower();
-    const QString codes = QStringLiteral("noems");
-    if (parity.size() != 1 || !codes.contains(parity))
-        return std::nullopt;
-    line.parity = quint8(telnet::ParityNone + codes.indexOf(parity));
-    line.dataBits = quint8(parts.at(2).trimmed().toUInt(&ok));
-    if (!ok || line.dataBits < 5 || line.dataBits > 8)
-        return std::nullopt;
-    const QString stop = parts.at(3).trimmed();
-    if (stop == QLatin1String("1"))
-        line.stopBits = telnet::StopOne;
-    else if (stop == QLatin1String("2"))
-        line.stopBits = telnet::StopTwo;
-    else if (stop == QLatin1String("1.5"))
-        line.stopBits = telnet::StopOneAndHalf;
-    else
-        return std::nullopt;
+    line.baud = quint32(s.baud);
+    line.dataBits = quint8(s.dataBits);
+    line.parity = quint8(telnet::ParityNone + int(s.parity)); // none, odd, even, mark, space in turn
+    line.stopBits = stops[int(s.stopBits)];
     return line;
 }
 
@@ -145,6 +127,9 @@ std::optional<PortLock> networkHolder(const QHostAddress &address, quint16 port)
     const QList<QByteArray> inodes = connectionInodes(address, port);
     if (inodes.isEmpty())
         return std::nullopt;
+    QStringList sockets;
+    for (const QByteArray &inode : inodes)
+        sockets << QStringLiteral("socket:[%1]").arg(QString::fromLatin1(inode));
     PortLock holder;
     holder.program = QStringLiteral("?");
     // Which process has that socket open; another user's processes are
@@ -157,20 +142,14 @@ std::optional<PortLock> networkHolder(const QHostAddress &address, quint16 port)
             continue;
         const QDir fds(QStringLiteral("/proc/%1/fd").arg(pid));
         for (const QFileInfo &fd : fds.entryInfoList(QDir::System | QDir::NoDotAndDotDot)) {
-            const QString target = fd.symLinkTarget().isEmpty() ? QFile::symLinkTarget(fd.filePath())
-                                                                : fd.symLinkTarget();
-            for (const QByteArray &inode : inodes) {
-                if (QFileInfo(target).fileName() != QStringLiteral("socket:[%1]").arg(QString::fromLatin1(inode)))
-                    continue;
-                holder.pid = n;
-                QFile comm(QStringLiteral("/proc/%1/comm").arg(pid));
-                if (comm.open(QIODevice::ReadOnly))
-                    holder.program = QString::fromLocal8Bit(comm.readAll()).trimmed();
-                const uint uid = QFileInfo(QStringLiteral("/proc/%1").arg(pid)).ownerId();
-                if (const passwd *pw = ::getpwuid(uid))
-                    holder.owner = QString::fromLocal8Bit(pw->pw_name);
-                return holder;
-            }
+            if (!sockets.contains(QFileInfo(fd.symLinkTarget()).fileName()))
+                continue;
+            holder.pid = n;
+            const QString name = runningName(n);
+            if (!name.isEmpty())
+                holder.program = name;
+            holder.owner = QFileInfo(QStringLiteral("/proc/%1").arg(pid)).owner();
+            return holder;
         }
     }
     return holder;
@@ -199,7 +178,7 @@ bool NetworkPort::OpenPort(const QString &name, const QString &settings, OpenFai
     const std::optional<NetworkAddress> address = parseNetworkPort(name);
     if (!address)
         return fail(QStringLiteral("адрес не понят; нужен tcp://АДРЕС:ПОРТ или rfc2217://АДРЕС:ПОРТ."));
-    std::optional<Rfc2217Session::Line> line = telnetLine(settings);
+    const std::optional<LineSettings> line = parseLineSettings(settings);
     if (!line)
         return fail(QStringLiteral("настройки линии ") + settings + QStringLiteral(" не поняты."));
 
@@ -230,7 +209,7 @@ bool NetworkPort::OpenPort(const QString &name, const QString &settings, OpenFai
     lastReadByteAt_ = -1;
     telnet_.reset();
     if (address->kind == NetworkAddress::Kind::Rfc2217) {
-        telnet_.emplace(*line);
+        telnet_.emplace(telnetLine(*line));
         QString why;
         if (!negotiate(&why)) {
             ClosePort();

@@ -33,13 +33,14 @@ QString lockFileName(const QString &devicePath)
     return QStringLiteral("LCK..") + name.replace(QLatin1Char('/'), QLatin1Char('_'));
 }
 
+
+} // namespace
+
 QString runningName(qint64 pid)
 {
     QFile comm(QStringLiteral("/proc/%1/comm").arg(pid));
     return comm.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(comm.readAll()).trimmed() : QString();
 }
-
-} // namespace
 
 bool processAlive(qint64 pid)
 {

@@ -25,6 +25,10 @@ struct PortLock {
 using ProcessAlive = std::function<bool(qint64 pid)>;
 bool processAlive(qint64 pid);
 
+// The name of the running process `pid` (/proc/PID/comm), empty when none
+// can be read.
+QString runningName(qint64 pid);
+
 // Where serial programs keep their lock files; tests give their own folder.
 QStringList defaultLockDirectories();
 

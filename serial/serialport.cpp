@@ -1,5 +1,6 @@
 #include "serial/serialport.h"
 
+#include "serial/linesettings.h"
 #include "serial/permission.h"
 #include "serial/portlock.h"
 #include "serial/portnames.h"
@@ -24,58 +25,6 @@ constexpr int kErrorAccessDenied = 5;
 constexpr int kErrorGenFailure = 31;
 constexpr int kErrorInvalidParameter = 87;
 
-struct LineSettings {
-    qint32 baud = 0;
-    QSerialPort::Parity parity = QSerialPort::NoParity;
-    QSerialPort::DataBits dataBits = QSerialPort::Data8;
-    QSerialPort::StopBits stopBits = QSerialPort::OneStop;
-};
-
-// "baud,parity,data,stop" as in "19200,n,8,1".
-bool parseSettings(const QString &text, LineSettings *out)
-{
-    const QStringList parts = text.split(QLatin1Char(','));
-    if (parts.size() != 4)
-        return false;
-
-    bool ok = false;
-    const qint32 baud = parts.at(0).trimmed().toInt(&ok);
-    if (!ok || baud <= 0)
-        return false;
-
-    const QString parity = parts.at(1).trimmed().toLower();
-    if (parity == QLatin1String("n"))
-        out->parity = QSerialPort::NoParity;
-    else if (parity == QLatin1String("e"))
-        out->parity = QSerialPort::EvenParity;
-    else if (parity == QLatin1String("o"))
-        out->parity = QSerialPort::OddParity;
-    else if (parity == QLatin1String("m"))
-        out->parity = QSerialPort::MarkParity;
-    else if (parity == QLatin1String("s"))
-        out->parity = QSerialPort::SpaceParity;
-    else
-        return false;
-
-    const int data = parts.at(2).trimmed().toInt(&ok);
-    if (!ok || data < 5 || data > 8)
-        return false;
-    out->dataBits = static_cast<QSerialPort::DataBits>(data);
-
-    const QString stop = parts.at(3).trimmed();
-    if (stop == QLatin1String("1"))
-        out->stopBits = QSerialPort::OneStop;
-    else if (stop == QLatin1String("1.5"))
-        out->stopBits = QSerialPort::OneAndHalfStop;
-    else if (stop == QLatin1String("2"))
-        out->stopBits = QSerialPort::TwoStop;
-    else
-        return false;
-
-    out->baud = baud;
-    return true;
-}
-
 int systemCode(QSerialPort::SerialPortError error)
 {
     switch (error) {
@@ -91,10 +40,15 @@ int systemCode(QSerialPort::SerialPortError error)
 // Returns 0 on success, otherwise the code to show to the operator.
 int applySettings(QSerialPort &port, const LineSettings &s)
 {
+    static const QSerialPort::Parity parities[] = {QSerialPort::NoParity, QSerialPort::OddParity,
+                                                   QSerialPort::EvenParity, QSerialPort::MarkParity,
+                                                   QSerialPort::SpaceParity};
+    static const QSerialPort::StopBits stops[] = {QSerialPort::OneStop, QSerialPort::OneAndHalfStop,
+                                                  QSerialPort::TwoStop};
     port.clearError();
-    const bool ok = port.setBaudRate(s.baud) && port.setParity(s.parity)
-                    && port.setDataBits(s.dataBits) && port.setStopBits(s.stopBits)
-                    && port.setFlowControl(QSerialPort::NoFlowControl);
+    const bool ok = port.setBaudRate(s.baud) && port.setParity(parities[int(s.parity)])
+                    && port.setDataBits(static_cast<QSerialPort::DataBits>(s.dataBits))
+                    && port.setStopBits(stops[int(s.stopBits)]) && port.setFlowControl(QSerialPort::NoFlowControl);
     return ok ? 0 : systemCode(port.error());
 }
 
@@ -200,8 +154,8 @@ bool SerialPort::OpenPort(const QString &name, const QString &settings, OpenFail
         return fail(unavailable + permissionHint(device) + lockHint(device), true);
     }
 
-    LineSettings line;
-    if (!parseSettings(settings, &line)) {
+    const std::optional<LineSettings> line = parseLineSettings(settings);
+    if (!line) {
         releaseDevice(*port);
         port->close();
         return fail(QStringLiteral("Unable to build Comm DCB ") + settings
@@ -209,7 +163,7 @@ bool SerialPort::OpenPort(const QString &name, const QString &settings, OpenFail
                     false);
     }
 
-    if (const int code = applySettings(*port, line)) {
+    if (const int code = applySettings(*port, *line)) {
         releaseDevice(*port);
         port->close();
         return fail(QStringLiteral("Unable to set Comm DCB ") + settings
