@@ -7,7 +7,6 @@
 #include "files/savefile.h"
 #include "protocol/commands.h"
 #include "protocol/conversions.h"
-#include "protocol/crc8.h"
 #include "protocol/frame.h"
 #include "protocol/replies.h"
 #include "serial/portnames.h"
@@ -455,17 +454,19 @@ private:
     void refuseOccupied(quint8 address)
     {
         open();
-        const LineClient::Result probe =
-            line_->exchange(proto::buildRequest(address, proto::code(proto::Command::Identification), {}));
+        const QByteArray request = proto::buildRequest(address, proto::code(proto::Command::Identification));
+        const LineClient::Result probe = line_->exchange(request);
         if (!probe.written || probe.lost)
             throw Failure{exitcode::PortLost, QStringLiteral("Ошибка записи в порт: порт потерян; ничего не записано")};
         if (probe.reply.isEmpty())
             return;
-        const QByteArray &a = probe.reply;
-        const bool identified = a.size() >= 4 && quint8(a.at(0)) == proto::ReplyPrefix && quint8(a.at(1)) == address
-                                && quint8(a.at(2)) == proto::code(proto::Command::Identification)
-                                && proto::crc8(a, int(a.size()) - 1) == quint8(a.back());
-        const proto::Identification id = identified ? proto::decodeIdentification(a) : proto::Identification{};
+        // Whatever came, someone answers there; its serial number, when the
+        // reply is that reader's identification.
+        const proto::Reception rc = proto::classify(probe.reply, {request, false, address});
+        const auto *identified = rc.verdict == proto::Verdict::Taken && rc.checksumRight
+                                     ? std::get_if<proto::Identification>(&rc.decoded)
+                                     : nullptr;
+        const proto::Identification id = identified ? *identified : proto::Identification{};
         const QString serial = id.serial ? QStringLiteral(" (сер. номер %1)").arg(*id.serial) : QString();
         throw Failure{exitcode::Device, QStringLiteral("по адресу %1 уже отвечает считыватель%2: адрес не "
                                                        "перенесён, ничего не записано")
