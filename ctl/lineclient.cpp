@@ -6,7 +6,6 @@
 #include <QEventLoop>
 #include <QTimer>
 
-#include <algorithm>
 
 LineClient::LineClient(PortLayer &port) : port_(port) {}
 
@@ -41,14 +40,10 @@ LineClient::Result LineClient::exchange(const QByteArray &request)
     bool lost = false;
     const auto reconsider = [&] {
         const PortLayer::Waiting waiting = port_.waiting();
-        qint64 end = readEndsAt(start, waiting.bytes, waiting.newestAtMs, port_.latencyMs());
-        if (timeoutMs_ > 0 && waiting.bytes < PortLayer::MaxTransfer) {
-            // The same rule with a total time of the user's choosing (behind
-            // a network gateway, after the round trip as well).
-            const qint64 latest = start + port_.latencyMs() + timeoutMs_;
-            end = waiting.bytes <= 0 ? latest
-                                     : std::min(waiting.newestAtMs + PortLayer::ReadIntervalMs, latest);
-        }
+        // The line's rule, with the total time of the user's choosing if
+        // any; behind a network gateway after the round trip as well.
+        const int total = (timeoutMs_ > 0 ? timeoutMs_ : PortLayer::ReadTotalMs) + port_.latencyMs();
+        const qint64 end = readEndsAt(start, waiting.bytes, waiting.newestAtMs, total);
         const qint64 now = steadyMs();
         if (end <= now) {
             over = true;

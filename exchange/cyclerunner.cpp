@@ -7,9 +7,9 @@
 
 #include <algorithm>
 
-qint64 readEndsAt(qint64 readStartMs, int waitingBytes, qint64 newestByteAtMs, int latencyMs)
+qint64 readEndsAt(qint64 readStartMs, int waitingBytes, qint64 newestByteAtMs, int totalMs)
 {
-    const qint64 latest = readStartMs + std::max(latencyMs, 0) + PortLayer::ReadTotalMs;
+    const qint64 latest = readStartMs + totalMs;
     if (waitingBytes >= PortLayer::MaxTransfer)
         return readStartMs;
     if (waitingBytes <= 0)
@@ -48,7 +48,8 @@ void CycleRunner::reconsider()
     if (!current_ || paused())
         return;
     const PortLayer::Waiting waiting = port_.waiting();
-    const qint64 due = readEndsAt(current_->readStartMs, waiting.bytes, waiting.newestAtMs, port_.latencyMs());
+    const qint64 due = readEndsAt(current_->readStartMs, waiting.bytes, waiting.newestAtMs,
+                                  PortLayer::ReadTotalMs + port_.latencyMs());
     const qint64 now = steadyMs();
     if (due <= now) {
         endRead();

@@ -7,20 +7,20 @@
 // bytesArrived signal meanwhile, so the window answers every click at once.
 #include "exchange/exchangecycle.h"
 #include "exchange/exchangerecord.h"
+#include "serial/portlayer.h"
 
 #include <QObject>
 #include <QTimer>
 
 #include <optional>
 
-class PortLayer;
-
 // When a read that began at `readStartMs` is over, given what waits in the
-// input queue: a time at or before now means at once. Behind a network
-// gateway the request reaches the line and the reply comes back `latencyMs`
-// later, which the longest wait allows for; the quiet gap after the last
-// byte stays the line's own.
-qint64 readEndsAt(qint64 readStartMs, int waitingBytes, qint64 newestByteAtMs, int latencyMs = 0);
+// input queue: a time at or before now means at once. `totalMs` is the
+// longest wait: the line's own, plus the round trip behind a network gateway
+// (or what rfidctl's --timeout sets); the quiet gap after the last byte stays
+// the line's own.
+qint64 readEndsAt(qint64 readStartMs, int waitingBytes, qint64 newestByteAtMs,
+                  int totalMs = PortLayer::ReadTotalMs);
 
 class CycleRunner : public QObject
 {

@@ -146,9 +146,9 @@ TEST(NetworkAddress, Forms)
 
 TEST(NetworkTiming, TheRoundTripWidensTheReplyWindowNotTheQuietGap)
 {
-    EXPECT_EQ(readEndsAt(1000, 0, -1, 40), 1000 + 40 + 256);
-    EXPECT_EQ(readEndsAt(1000, 3, 1290, 40), 1296);
-    EXPECT_EQ(readEndsAt(1000, 3, 1010, 40), 1030);
+    EXPECT_EQ(readEndsAt(1000, 0, -1, 256 + 40), 1000 + 40 + 256);
+    EXPECT_EQ(readEndsAt(1000, 3, 1290, 256 + 40), 1296);
+    EXPECT_EQ(readEndsAt(1000, 3, 1010, 256 + 40), 1030);
 }
 
 // ---- End to end over ser2net ------------------------------------------------
